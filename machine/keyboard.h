@@ -1,0 +1,14 @@
+// The machine's keyboard: a matrix of 11 rows of 8 active-low bits, read one
+// row at a time. A bit is 0 while its key is held; bits without a key read 1.
+#pragma once
+#include <cstdint>
+
+inline constexpr int KEYBOARD_ROWS = 11;
+
+// Charges 1 machine cycle, then reads row `row` (0..10) from the host key
+// state. Rows outside the matrix (negative ones included) read 0xFF.
+uint8_t keyboard_read_row(int row);
+
+// The host key code held by bit `bit` (0..7) of row `row`, or 0 where the
+// bit has no key. Tools use it to name the keys a program can see.
+int keyboard_key_at(int row, int bit);

@@ -1,0 +1,23 @@
+// The machine's fixed palette. A colour byte c is read through its offset form
+// n = c XOR 0x0A: bits 7..4 are the luma (Y = luma / 16), bits 3..2 the blue
+// difference code and bits 1..0 the red difference code, 2 being neutral. So
+// 0x00 is black and 0x00, 0x10 .. 0xF0 are the 16 greys.
+#pragma once
+#include <cstdint>
+
+struct RGB;
+
+inline constexpr uint8_t COLOUR_OFFSET = 0x0A;  // XOR between offset form and colour byte
+
+// The colour byte of an offset form (and back: the XOR is its own inverse).
+constexpr uint8_t colour_from_offset(uint8_t offset_form) {
+  return uint8_t(offset_form ^ COLOUR_OFFSET);
+}
+
+// Fills 256 Allegro palette entries (components 0..63): entry c is the colour
+// of colour byte c. Pure; needs no host.
+void palette_compute(RGB* palette);
+
+// Computes the palette and hands it to the host (set_palette). Called after
+// every successful graphics-mode change.
+void palette_build();

@@ -1,0 +1,38 @@
+#include "tests/support/headless.h"
+
+#include <allegro.h>
+
+#include "machine/machine.h"
+#include "machine/machine_internal.h"
+
+namespace {
+
+int always_succeeds(int, int, int) { return 0; }
+bool started;
+
+}  // namespace
+
+void test_machine_start() {
+  if (!started) {
+    MachineHooks hooks{};
+    hooks.set_gfx_mode = always_succeeds;
+    hooks.unpaced = -1;
+    hooks.no_system = -1;
+    machine_set_hooks(hooks);
+    machine_init();
+    started = true;
+  }
+  test_release_all_keys();
+  machine_reset_clock();
+}
+
+void test_release_all_keys() {
+  for (int i = 0; i < KEY_MAX; ++i) key[i] = 0;
+}
+
+int test_count_pixels(BITMAP* bitmap, uint8_t value) {
+  int count = 0;
+  for (int y = 0; y < bitmap->h; ++y)
+    for (int x = 0; x < bitmap->w; ++x) count += bitmap->line[y][x] == value;
+  return count;
+}
