@@ -1,0 +1,60 @@
+#include "tools/common/png_io.h"
+
+#include <allegro.h>
+#include <png.h>
+
+#include <cstdio>
+
+namespace {
+
+// Scales a 0..63 palette component to 0..255 the way the host display does:
+// the six bits repeated into the low two.
+uint8_t scale_component(unsigned char c) { return uint8_t((c << 2) | (c >> 4)); }
+
+int read_png(const char* path, std::vector<uint8_t>& out, int& width, int& height, png_uint_32 format) {
+  out.clear();
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path)) return 0;
+  image.format = format;
+  std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
+    png_image_free(&image);
+    return 0;
+  }
+  width = int(image.width);
+  height = int(image.height);
+  out.swap(pixels);
+  return -1;
+}
+
+}  // namespace
+
+int png_write_indexed(const char* path, int width, int height, const uint8_t* pixels, int stride,
+                      const RGB* palette) {
+  if (width <= 0 || height <= 0) return 0;
+  std::vector<uint8_t> rgb(size_t(width) * size_t(height) * 3);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const RGB& c = palette[pixels[size_t(y) * size_t(stride) + size_t(x)]];
+      uint8_t* p = &rgb[(size_t(y) * size_t(width) + size_t(x)) * 3];
+      p[0] = scale_component(c.r);
+      p[1] = scale_component(c.g);
+      p[2] = scale_component(c.b);
+    }
+  }
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = png_uint_32(width);
+  image.height = png_uint_32(height);
+  image.format = PNG_FORMAT_RGB;
+  return png_image_write_to_file(&image, path, 0, rgb.data(), 0, nullptr) ? -1 : 0;
+}
+
+int png_read_grey(const char* path, std::vector<uint8_t>& out, int& width, int& height) {
+  return read_png(path, out, width, height, PNG_FORMAT_GRAY);
+}
+
+int png_read_rgb(const char* path, std::vector<uint8_t>& out, int& width, int& height) {
+  return read_png(path, out, width, height, PNG_FORMAT_RGB);
+}
