@@ -7,6 +7,8 @@
 #include <allegro.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstdlib>
 
 #include "blitter/sprite.h"
 #include "machine/machine_internal.h"
@@ -70,16 +72,18 @@ void machine_set_hooks(const MachineHooks& new_hooks) { hooks = new_hooks; }
 
 int machine_init() {
   if (hooks.no_system) {
+    // Without a system driver Allegro has no keyboard or timer to install
+    // (its timer start-up would crash): key[] and the ticks come from the tool.
     install_allegro(SYSTEM_NONE, &errno, atexit);
   } else {
     allegro_init();
+    install_keyboard();
+    install_timer();
   }
-  install_keyboard();
-  install_timer();
   enable_hardware_cursor();
   sound_init();
   set_display_switch_mode(SWITCH_BACKGROUND);
-  install_int_ex(machine_timer_tick, BPS_TO_TIMER(TIMER_HZ));
+  if (!hooks.no_system) install_int_ex(machine_timer_tick, BPS_TO_TIMER(TIMER_HZ));
   sprite_memory_set(SPRITE_MEMORY_SIZE);
   // No colour depth is chosen before these, so they are 8-bit bitmaps; being
   // memory bitmaps they survive every change of graphics mode.

@@ -3,7 +3,14 @@
 #pragma once
 #include <cstdint>
 
+#include "machine/machine.h"
+
 struct BITMAP;
+
+// The hooks test_machine_start installs: a graphics mode that always
+// succeeds without a screen, no pacing, no system driver. Tests that change
+// the hooks put these back when they are done.
+MachineHooks test_headless_hooks();
 
 // Starts the machine once per process (machine_init with a graphics mode that
 // always succeeds and no pacing), then puts the clock back to 0. Later calls
