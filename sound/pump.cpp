@@ -1,12 +1,181 @@
-// Stand-in until the sound chip lands: counts sound time, plays nothing.
+// The audio stream pump. There is no audio callback: machine_spend calls
+// sound_advance on every charge, which moves the chip's clock on, renders
+// into every buffer the host has freed, drops forward when the queue lags
+// more than a buffer behind the machine, and grows or shrinks the buffers
+// according to how well the host keeps up.
 #include "sound/pump.h"
 
+#include <allegro.h>
+
+#include <cstring>
+
+#include "sound/chip.h"
+#include "sound/sound_internal.h"
+
+int          sound_available;
+AUDIOSTREAM* audio_stream;
+uint32_t     buffer_length = 512;
+uint32_t     window_ticks;
+uint32_t     window_samples;
+
 namespace {
-uint32_t sound_time;
+
+inline constexpr uint32_t START_BUFFER_LENGTH = 512;       // samples, about 11.6 ms
+inline constexpr uint32_t SAMPLE_RATE         = 44100;
+inline constexpr uint32_t WINDOW_SAMPLES_MAX  = 176400;    // 4 s of samples ...
+inline constexpr uint32_t WINDOW_TICKS_DROP   = 14181600;  // ... and the same 4 s in sound ticks
+inline constexpr uint32_t SHRINK_ABOVE        = 4096;      // lengths up to this never shrink
+
+void allegro_reserve_voices(int digi, int midi) { reserve_voices(digi, midi); }
+int allegro_install_sound(int digi, int midi, const char* cfg) { return install_sound(digi, midi, cfg); }
+void allegro_remove_sound() { remove_sound(); }
+
+const SoundHost ALLEGRO_HOST = {
+    allegro_reserve_voices, allegro_install_sound,    allegro_remove_sound,
+    play_audio_stream,      get_audio_stream_buffer, free_audio_stream_buffer,
+    stop_audio_stream,
+};
+const SoundHost* host = &ALLEGRO_HOST;
+
+AUDIOSTREAM* open_stream(uint32_t length) {
+  return host->play_audio_stream(int(length), 16, 0, int(SAMPLE_RATE), 128, 128);
 }
 
-void sound_init() { sound_time = 0; }
-void sound_shutdown() {}
-void sound_stream_stop() {}
-void sound_stream_start() {}
-void sound_advance(uint32_t ticks) { sound_time += ticks; }
+void restart_window() {
+  window_samples = 0;
+  window_ticks = 0;
+}
+
+// Applies at once every pending event that lags the machine's time by more
+// than a buffer, at least the oldest one, and restarts the renderer's
+// timeline at the last of them. Only when a buffer was filled and the oldest
+// event pending before the fill (stamped at `oldest`) was that far behind.
+void catch_up(uint32_t oldest) {
+  if (sound_ticks_to_samples(sound_time - oldest) <= buffer_length) return;
+  if (sound_queue_empty()) return;
+  do {
+    chip_apply_event();
+  } while (!sound_queue_empty() &&
+           sound_ticks_to_samples(sound_time - sound_queue[queue_read].ticks) > buffer_length);
+  samples_since_event = 0;
+}
+
+// Compares the samples the host took in this window with what the machine's
+// time called for. Unsigned throughout: window_samples may have wrapped below
+// zero after the 4-second trim, and then no deficit is seen until rendering
+// brings it back.
+void control_latency() {
+  uint32_t e = sound_ticks_to_samples(window_ticks);
+  uint32_t s = window_samples;
+  uint32_t n = buffer_length;
+  if (e > 16 * n && s < e && e - s > 3 * n) {
+    // More than three buffers short over more than 16: longer buffers. At
+    // the cap the window restarts anyway, so the shrink rule below does not
+    // take the cap for a length that has settled.
+    sound_buffer_grow();
+    restart_window();
+    return;
+  }
+  if (e > 16 * n && n > SHRINK_ABOVE) {
+    sound_buffer_shrink();
+    restart_window();
+    return;
+  }
+  if (e > WINDOW_SAMPLES_MAX) {
+    // Keep the deficit, but keep the counters small.
+    window_ticks -= WINDOW_TICKS_DROP;
+    window_samples -= WINDOW_SAMPLES_MAX;
+  }
+}
+
+}  // namespace
+
+void sound_set_host(const SoundHost* new_host) { host = new_host ? new_host : &ALLEGRO_HOST; }
+
+void sound_init() {
+  selected_register = 0;
+  sound_time = 0;
+  chip_tables_init();
+  restart_window();
+  host->reserve_voices(1, 0);
+  host->install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr);  // a failure shows as no stream
+  // The ring is zero at program start; clearing it here too gives a second
+  // start-up (tests, tools) the same first event as the first one.
+  std::memset(sound_queue, 0, sizeof sound_queue);
+  queue_read = 0;
+  queue_write = 0;
+  samples_since_event = 0;
+  buffer_length = START_BUFFER_LENGTH;
+  audio_stream = open_stream(START_BUFFER_LENGTH);
+  if (!audio_stream) {
+    sound_available = 0;  // silent for the whole run; time still counts
+    return;
+  }
+  sound_available = -1;
+  chip_reset_channels();
+}
+
+void sound_shutdown() {
+  if (audio_stream) {
+    host->stop_audio_stream(audio_stream);
+    audio_stream = nullptr;
+  }
+  host->remove_sound();
+}
+
+void sound_stream_stop() {
+  if (audio_stream) host->stop_audio_stream(audio_stream);
+  audio_stream = nullptr;
+}
+
+void sound_stream_start() {
+  // Without a stream from start-up there is no retry: the chip was never
+  // set up to render. After a failed restart audio_stream stays null and the
+  // pump leaves the stream alone until a later restart succeeds.
+  if (!sound_available) return;
+  audio_stream = open_stream(buffer_length);
+}
+
+void sound_buffer_grow() {
+  // Capped at SOUND_BUFFER_LENGTH_MAX (32768 samples, 0.74 s): a host that
+  // never keeps up would otherwise double the length without bound. At the
+  // cap the stream is left running (no restart, no gap).
+  if (buffer_length >= SOUND_BUFFER_LENGTH_MAX) return;
+  sound_stream_stop();
+  buffer_length *= 2;
+  sound_stream_start();
+}
+
+void sound_buffer_shrink() {
+  sound_stream_stop();
+  buffer_length /= 2;
+  sound_stream_start();
+}
+
+void sound_advance(uint32_t ticks) {
+  sound_time += ticks;
+  window_ticks += ticks;
+  if (!sound_available || !audio_stream) return;
+
+  // An empty queue gets a sync point at the current time, so the renderer's
+  // timeline follows the machine's even when nothing is written.
+  bool was_empty = sound_queue_empty();
+  uint32_t oldest = 0;
+  if (was_empty) {
+    sound_queue[queue_write].type = EVENT_SYNC;
+    sound_queue_stamp(sound_time);
+  } else {
+    oldest = sound_queue[queue_read].ticks;
+  }
+
+  void* buffer = host->get_audio_stream_buffer(audio_stream);
+  if (buffer) {
+    do {
+      chip_render(static_cast<uint16_t*>(buffer), int32_t(buffer_length));
+      host->free_audio_stream_buffer(audio_stream);
+      buffer = host->get_audio_stream_buffer(audio_stream);
+    } while (buffer);
+    if (!was_empty) catch_up(oldest);
+  }
+  control_latency();
+}
