@@ -39,14 +39,25 @@ int fontbank_build(const char* font_path, const FontBankOptions& options,
   raster_font_close(font);
 
   const int32_t shade = options.shadow ? 1 : 0;
+  // The advance is the only spacing the machine knows; a glyph that pokes
+  // out to the left of its pen position is shifted right by the overhang.
+  auto natural_width = [&](const RasterGlyph& g) {
+    int32_t shift = std::max(0, -g.left);
+    return std::max(((g.advance + 32) >> 6) + shift, g.left + shift + g.width + shade);
+  };
+  // Digits share the widest digit's width (centred in it), so a counting
+  // score keeps its place on the screen.
+  int32_t digit_width = 0;
+  for (int32_t code = '0'; code <= '9'; ++code) digit_width = std::max(digit_width, natural_width(rendered[size_t(code)]));
   for (int32_t code = FIRST_CODE; code <= LAST_CODE; ++code) {
     const RasterGlyph& g = rendered[size_t(code)];
-    // The advance is the only spacing the machine knows; a glyph that pokes
-    // out to the left of its pen position is shifted right by the overhang.
     int32_t shift = std::max(0, -g.left);
-    int32_t advance = (g.advance + 32) >> 6;
     BankGlyph out{code, 0, 0, {}};
-    out.width = std::max(advance + shift, g.left + shift + g.width + shade);
+    out.width = natural_width(g);
+    if (code >= '0' && code <= '9') {
+      shift += (digit_width - out.width) / 2;
+      out.width = digit_width;
+    }
     out.height = g.height > 0 ? baseline - g.top + g.height + shade : 0;
     out.pixels.assign(size_t(out.width) * size_t(out.height), 0);
     auto ink = [&](int32_t x, int32_t y) -> uint8_t {  // luma at box (x, y)
