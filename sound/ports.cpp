@@ -14,6 +14,7 @@ uint32_t   queue_write;
 uint32_t   samples_since_event;
 uint32_t   sound_time;
 uint8_t    selected_register;
+SoundTimingCounts sound_timing_counts;
 
 namespace {
 
@@ -77,6 +78,7 @@ void sound_queue_stamp(uint32_t ticks) {
   // their spacing from it.
   if (w == queue_read && event.sample_delta < samples_since_event) {
     samples_since_event = event.sample_delta;
+    ++sound_timing_counts.late_stamps;
   }
   queue_write = (w + 1) & QUEUE_MASK;
   // Overrun: with 65535 entries pending, the next write would land on the
@@ -88,6 +90,7 @@ void sound_queue_stamp(uint32_t ticks) {
     uint32_t delta = sound_queue[queue_read].sample_delta;
     samples_since_event = samples_since_event > delta ? samples_since_event - delta : 0;
     chip_apply_event();
+    ++sound_timing_counts.overruns;
   }
 }
 

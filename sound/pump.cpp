@@ -58,6 +58,7 @@ void catch_up(uint32_t oldest) {
   } while (!sound_queue_empty() &&
            sound_ticks_to_samples(sound_time - sound_queue[queue_read].ticks) > buffer_length);
   samples_since_event = 0;
+  ++sound_timing_counts.catch_ups;
 }
 
 // Compares the samples the host took in this window with what the machine's
@@ -95,6 +96,7 @@ void sound_set_host(const SoundHost* new_host) { host = new_host ? new_host : &A
 void sound_init() {
   selected_register = 0;
   sound_time = 0;
+  sound_timing_counts = SoundTimingCounts{};
   chip_tables_init();
   restart_window();
   host->reserve_voices(1, 0);

@@ -22,6 +22,15 @@ extern uint32_t   samples_since_event;      // samples rendered since the last a
 extern uint32_t   sound_time;               // sound ticks since sound_init, wraps
 extern uint8_t    selected_register;        // 0..15
 
+// How often the timeline was bent, for diagnostics (the end-to-end test
+// reports them): events stamped into the rendered past, catch-ups, overruns.
+struct SoundTimingCounts {
+  uint32_t late_stamps;  // an event into an empty queue lay before the rendered samples
+  uint32_t catch_ups;    // the pump applied lagging events without samples
+  uint32_t overruns;     // a full ring applied its oldest event early
+};
+extern SoundTimingCounts sound_timing_counts;
+
 inline bool sound_queue_empty() { return queue_read == queue_write; }
 
 // Whole samples that `ticks` sound ticks are worth, in the 32-bit arithmetic
