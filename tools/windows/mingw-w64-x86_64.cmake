@@ -1,0 +1,47 @@
+# Cross build for 64-bit Windows with Debian's mingw-w64 (POSIX thread model),
+# everything linked statically so one .exe runs without DLLs beside it.
+#
+# The libraries the build needs (Allegro 4.4, libpng, FreeType, GoogleTest)
+# are built for Windows by tools/windows/deps.sh into
+# $QUADRILLO_WINDOWS_CACHE/prefix (default ~/.cache/quadrillo-windows/prefix)
+# and found there through pkg-config and CMake's package search. Programs run
+# at build or test time (test discovery, ctest) go through Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(QUADRILLO_MINGW x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${QUADRILLO_MINGW}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${QUADRILLO_MINGW}-g++-posix)
+set(CMAKE_RC_COMPILER ${QUADRILLO_MINGW}-windres)
+set(CMAKE_AR ${QUADRILLO_MINGW}-gcc-ar-posix CACHE FILEPATH "")
+set(CMAKE_RANLIB ${QUADRILLO_MINGW}-gcc-ranlib-posix CACHE FILEPATH "")
+
+if(NOT QUADRILLO_WINDOWS_PREFIX)
+  if(DEFINED ENV{QUADRILLO_WINDOWS_CACHE})
+    set(QUADRILLO_WINDOWS_PREFIX $ENV{QUADRILLO_WINDOWS_CACHE}/prefix)
+  else()
+    set(QUADRILLO_WINDOWS_PREFIX $ENV{HOME}/.cache/quadrillo-windows/prefix)
+  endif()
+endif()
+# Passed on to try_compile projects, which read this file again.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QUADRILLO_WINDOWS_PREFIX)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${QUADRILLO_MINGW} ${QUADRILLO_WINDOWS_PREFIX})
+set(CMAKE_PREFIX_PATH ${QUADRILLO_WINDOWS_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# pkg-config sees only the Windows libraries, and --static brings in their
+# private dependencies (zlib under libpng, the Windows system libraries).
+set(ENV{PKG_CONFIG_LIBDIR} ${QUADRILLO_WINDOWS_PREFIX}/lib/pkgconfig:/usr/${QUADRILLO_MINGW}/lib/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")
+set(PKG_CONFIG_ARGN --static)
+
+# No runtime DLLs: libgcc, libstdc++ and winpthread go into the executable.
+set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
+# Prefer static archives over import libraries wherever both exist.
+set(CMAKE_PROJECT_INCLUDE ${CMAKE_CURRENT_LIST_DIR}/static-libraries.cmake)
+
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine.sh)
