@@ -145,7 +145,7 @@ struct ChannelParser {
         static const int32_t SEMITONE[7] = {9, 11, 0, 2, 4, 5, 7};  // a b c d e f g
         size_t at = i++;
         int32_t note = (octave + 1) * 12 + SEMITONE[c - 'a'];
-        while (i < end && (t[i] == '+' || t[i] == '#' || t[i] == '-')) note += t[i++] == '-' ? -1 : 1;
+        while (i < end && (t[i] == '+' || t[i] == '-')) note += t[i++] == '-' ? -1 : 1;
         int32_t frames = 0;
         if (note_length(i, frames) != -1) return 0;
         while (i < end && t[i] == '&') {  // tie: &length lengthens the note
