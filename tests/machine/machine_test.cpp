@@ -7,6 +7,7 @@
 
 #include "machine/machine.h"
 #include "machine/machine_internal.h"
+#include "sound/ports.h"
 #include "tests/support/headless.h"
 
 namespace {
@@ -55,6 +56,22 @@ struct RecordedModes {
 };
 
 }  // namespace
+
+TEST(MachineClock, PassesWholeSoundTicksOnAtEveryCharge) {
+  test_machine_start();
+  uint32_t start = sound_time_now();
+  const uint32_t want[6] = {0, 0, 0, 0, 0, 1};
+  for (int i = 0; i < 6; ++i) {
+    machine_spend(1);
+    EXPECT_EQ(sound_time_now() - start, want[i]) << "after charge " << i + 1;
+  }
+  machine_spend(17);  // 6 + 17 = 23 cycles: 3 whole ticks, 5 left over
+  EXPECT_EQ(sound_time_now() - start, 3u);
+  machine_spend(1);
+  EXPECT_EQ(sound_time_now() - start, 4u) << "the remainder carries to the next charge";
+  machine_spend(FRAME_CYCLES);
+  EXPECT_EQ(sound_time_now() - start, 4u + uint32_t(FRAME_CYCLES / 6)) << "70908 ticks a frame";
+}
 
 TEST(MachineClock, WaitChargesUpToTheNextLineOrFrame) {
   test_machine_start();
