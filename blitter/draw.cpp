@@ -27,37 +27,71 @@ inline constexpr uint32_t SCREEN_RIGHT_EDGE = uint32_t(SCREEN_WIDTH) << 16;
 
 int64_t source_end(int size) { return int64_t(size) << SOURCE_FRACTION_BITS; }
 
+// Scales of 4 and more copy runs of one source pixel with memset; below that
+// a run is too short to pay for the division that measures it.
+inline constexpr int32_t RUN_STEP_LIMIT = SOURCE_STEP_DIVIDEND / 4;
+
+// How many pixels the span's loop copies: it runs while the source column
+// lies in 0..w-1 (U in 0..(w << 22) - 1) and the destination column is below
+// 320. Working the count out first leaves the copy loops with no tests. X is
+// taken unsigned: a row start wrapped past 2^31 by the sub-pixel step is far
+// right of the screen and copies nothing (tested signed, it would index below
+// the row).
+int64_t span_length(const BITMAP* bitmap, int64_t U, int32_t d, int32_t X) {
+  const int64_t end = source_end(bitmap->w);
+  if (U < 0 || U >= end || uint32_t(X) >= SCREEN_RIGHT_EDGE) return 0;
+  const int64_t dest_left = SCREEN_WIDTH - (X >> 16);
+  int64_t source_left = dest_left;  // d = 0 never leaves the source
+  if (d > 0) source_left = (end - U + d - 1) / d;
+  if (d < 0) source_left = U / -int64_t(d) + 1;
+  return source_left < dest_left ? source_left : dest_left;
+}
+
+// Copies `count` pixels, skipping those equal to `key` when `keyed`.
+template <bool keyed>
+void copy_pixels(int64_t U, int32_t d, uint8_t* out, const uint8_t* source, int32_t key,
+                 int64_t count) {
+  if (!keyed && d == SOURCE_STEP_DIVIDEND) {
+    // Natural size: consecutive source bytes to consecutive columns.
+    std::memcpy(out, source + (U >> SOURCE_FRACTION_BITS), size_t(count));
+    return;
+  }
+  if (d != 0 && d >= -RUN_STEP_LIMIT && d <= RUN_STEP_LIMIT) {
+    // Magnified: each source pixel covers a run of columns.
+    for (int64_t k = 0; k < count;) {
+      const int64_t column = U >> SOURCE_FRACTION_BITS;
+      int64_t run = d > 0 ? (((column + 1) << SOURCE_FRACTION_BITS) - U + d - 1) / d
+                          : (U - (column << SOURCE_FRACTION_BITS)) / -int64_t(d) + 1;
+      if (run > count - k) run = count - k;
+      const uint8_t pixel = source[column];
+      if (!keyed || pixel != key) std::memset(out + k, pixel, size_t(run));
+      U += run * d;
+      k += run;
+    }
+    return;
+  }
+  for (int64_t k = 0; k < count; ++k) {
+    const uint8_t pixel = source[U >> SOURCE_FRACTION_BITS];
+    if (!keyed || pixel != key) out[k] = pixel;
+    U += d;
+  }
+}
+
 }  // namespace
 
 void span_copy(const BITMAP* bitmap, int64_t U, int32_t d, int32_t X, uint8_t* dest_row_pixels,
-               const uint8_t* source_row_pixels, int32_t) {
-  const int64_t end = source_end(bitmap->w);
-  // X is tested unsigned: a row start pushed past 2^31 by the sub-pixel step
-  // wraps negative, and must stop here rather than index below the row.
-  if (d == SOURCE_STEP_DIVIDEND && U >= 0 && U < end && uint32_t(X) < SCREEN_RIGHT_EDGE) {
-    // Natural size: consecutive source bytes to consecutive columns.
-    const int64_t source_left = (end - U + d - 1) / d;
-    const int32_t dest_left = SCREEN_WIDTH - (X >> 16);
-    const int64_t count = source_left < dest_left ? source_left : dest_left;
-    std::memcpy(dest_row_pixels + (X >> 16), source_row_pixels + (U >> SOURCE_FRACTION_BITS),
-                size_t(count));
-    return;
-  }
-  while (U < end && U >= 0 && (uint32_t(X) & 0xFFFF0000u) < SCREEN_RIGHT_EDGE) {
-    dest_row_pixels[uint32_t(X) >> 16] = source_row_pixels[U >> SOURCE_FRACTION_BITS];
-    U += d;
-    X += FIXED_ONE;  // below 320.0 here, so no wrap
+               const uint8_t* source_row_pixels, int32_t key) {
+  const int64_t count = span_length(bitmap, U, d, X);
+  if (count > 0) {
+    copy_pixels<false>(U, d, dest_row_pixels + (X >> 16), source_row_pixels, key, count);
   }
 }
 
 void span_copy_keyed(const BITMAP* bitmap, int64_t U, int32_t d, int32_t X,
                      uint8_t* dest_row_pixels, const uint8_t* source_row_pixels, int32_t key) {
-  const int64_t end = source_end(bitmap->w);
-  while (U < end && U >= 0 && (uint32_t(X) & 0xFFFF0000u) < SCREEN_RIGHT_EDGE) {
-    const uint8_t pixel = source_row_pixels[U >> SOURCE_FRACTION_BITS];
-    if (pixel != key) dest_row_pixels[uint32_t(X) >> 16] = pixel;
-    U += d;
-    X += FIXED_ONE;
+  const int64_t count = span_length(bitmap, U, d, X);
+  if (count > 0) {
+    copy_pixels<true>(U, d, dest_row_pixels + (X >> 16), source_row_pixels, key, count);
   }
 }
 

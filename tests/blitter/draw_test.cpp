@@ -443,6 +443,51 @@ TEST(DrawSpan, SpanStopsAtTheSourceEndAndAtColumn320) {
   sprite_destroy(s);
 }
 
+// The span routines count their pixels first and copy runs; this holds them
+// to the machine's plain loop: while the source column is in 0..w-1 and the
+// destination column below 320, copy (or skip the key), U += d, X += 1.0.
+TEST(DrawSpan, AgreesWithThePixelByPixelLoopForAnyStep) {
+  blitter_test_start();
+  sprite_memory_set(2 * SPRITE_MEMORY_SIZE);
+  Sprite* narrow = make_sprite(8, 1, [](int i, int) { return i * 2 + 1; });
+  Sprite* wide = make_sprite(512, 1, [](int i, int) { return (i * 7 + i / 16) & 15; });
+  uint32_t seed = 12345;
+  auto next = [&seed] { seed = seed * 1103515245u + 12345u; return seed; };
+  const int32_t steps[] = {0x400000, -0x400000, 0x100000, -0x100000, 0x100001, 0xFFFFF, 1, -1,
+                           0x7FFFFFFF, -0x7FFFFFFF, 0x4EC4E, -0x4EC4E, 0x12345, 0x555555, -0x3FFFFF};
+  int compared = 0;
+  for (Sprite* s : {narrow, wide}) {
+    const BITMAP* bitmap = s->variant_bitmap[0];
+    const int64_t end = int64_t(bitmap->w) << 22;
+    const int32_t key = bitmap->line[0][3];
+    for (int trial = 0; trial < 4000; ++trial) {
+      int32_t d = steps[trial % std::size(steps)];
+      if (trial % 3 == 0) d = int32_t(next());
+      int64_t U = int64_t(next() % uint32_t(end + 2)) - 1;  // -1 .. end
+      if (trial % 5 == 0) U = (trial & 8) ? end - 1 : 0;
+      const int32_t X = (trial % 7 == 0) ? int32_t(next()) : int32_t((next() % 340u) << 16);
+      for (bool keyed : {false, true}) {
+        uint8_t want[SCREEN_WIDTH], got[SCREEN_WIDTH];
+        std::memset(want, 0xEE, sizeof want);
+        std::memset(got, 0xEE, sizeof got);
+        int64_t u = U;
+        for (int32_t x = X; u < end && u >= 0 && x >= 0 && x < px(320); x += ONE, u += d) {
+          const uint8_t pixel = bitmap->line[0][u >> 22];
+          if (!keyed || pixel != key) want[x >> 16] = pixel;
+        }
+        (keyed ? span_copy_keyed : span_copy)(bitmap, U, d, X, got, bitmap->line[0], key);
+        ASSERT_EQ(std::memcmp(want, got, sizeof want), 0)
+            << "w " << bitmap->w << " U " << U << " d " << d << " X " << X << (keyed ? " keyed" : "");
+        ++compared;
+      }
+    }
+  }
+  EXPECT_EQ(compared, 16000);
+  sprite_destroy(narrow);
+  sprite_destroy(wide);
+  sprite_memory_set(SPRITE_MEMORY_SIZE);
+}
+
 TEST(DrawSpan, RowOutsideTheScreenOrOfZeroSizeDrawsNothing) {
   blitter_test_start();
   Sprite* s = make_sprite(8, 1, [](int i, int) { return i + 1; });
