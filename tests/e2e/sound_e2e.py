@@ -10,6 +10,13 @@ cross-correlation, must correlate at >= 0.9, and the offset at which it lies
 (how long after the machine wrote a register it was heard) must be under
 100 ms.
 
+The tone generators run on without restarting, so a write applied even a few
+samples off its place shifts every later waveform: a correlation of 0.9 over
+5 s needs every write of the stretch at its exact sample, which is the point
+of the test. sound_play writes its music half a frame into each frame (see
+sound_play.cpp), 441 samples after where orvalin-psg2wav's frame starts put
+them; the latency is measured from the write.
+
 Usage: sound_e2e.py SOUND_PLAY PSG2WAV CORRELATE PSG_FILE
 Exit 77 (skipped) when QUADRILLO_SINK is not set: no audio sink to play into.
 """
@@ -23,11 +30,50 @@ import time
 RATE = 44100
 FRAME_SAMPLES = 882          # samples per machine frame (50 frames per second)
 START_FRAMES = 75            # black frames that machine_init presents
-MUSIC_FRAMES = 350           # 7 s of music
-WINDOW_START_FRAMES = 75     # compare from 1.5 s into the music ...
+MUSIC_FRAMES = 400           # 8 s of music
+WINDOW_START_FRAMES = 125    # compare from 2.5 s into the music ...
 WINDOW_SAMPLES = 5 * RATE    # ... for 5 s
+WRITE_OFFSET_SAMPLES = 441   # sound_play writes half a frame later than psg2wav
 MIN_CORRELATION = 0.9
 MAX_LATENCY_S = 0.100
+
+
+def record(sink):
+    """Starts parec on the sink's monitor; returns (process, chunks, clock).
+
+    clock[0] becomes the monotonic time at which the first recorded sample
+    was played: the earliest "arrival minus recorded duration" over all
+    chunks (a chunk arrives after its samples, never before)."""
+    parec = subprocess.Popen(
+        ["parec", "-d", sink + ".monitor", "--format=s16le", "--channels=1",
+         "--rate=%d" % RATE, "--raw", "--latency-msec=5"],
+        stdout=subprocess.PIPE)
+    chunks = []
+    clock = [float("inf")]
+
+    def reader():
+        total = 0
+        while True:
+            data = parec.stdout.read1(4096)
+            if not data:
+                break
+            now = time.monotonic()
+            chunks.append(data)
+            total += len(data)
+            clock[0] = min(clock[0], now - total / 2 / RATE)
+
+    thread = threading.Thread(target=reader, daemon=True)
+    thread.start()
+    return parec, thread, chunks, clock
+
+
+def raise_priority():
+    # A loaded test machine starves a real-time audio client; as root, run
+    # the player ahead of ordinary work (ignored where not allowed).
+    try:
+        os.nice(-10)
+    except OSError:
+        pass
 
 
 def main():
@@ -46,71 +92,53 @@ def main():
         subprocess.run([psg2wav, "--loop", "--frames", str(MUSIC_FRAMES), psg_file, reference],
                        check=True)
 
-        # Record the monitor, noting when each chunk arrives: the earliest
-        # "arrival minus duration so far" bounds when the first recorded
-        # sample was played, on the same monotonic clock as sound_play's.
-        parec = subprocess.Popen(
-            ["parec", "-d", sink + ".monitor", "--format=s16le", "--channels=1",
-             "--rate=%d" % RATE, "--raw", "--latency-msec=5"],
-            stdout=subprocess.PIPE)
-        chunks = []
-        first_sample_at = [float("inf")]
-
-        def reader():
-            total = 0
-            while True:
-                data = parec.stdout.read1(4096) if hasattr(parec.stdout, "read1") else parec.stdout.read(4096)
-                if not data:
-                    break
-                now = time.monotonic()
-                chunks.append(data)
-                total += len(data)
-                first_sample_at[0] = min(first_sample_at[0], now - total / 2 / RATE)
-
-        thread = threading.Thread(target=reader)
-        thread.start()
-        time.sleep(0.5)
-        env = dict(os.environ)
-        env.setdefault("SOUND_PLAY_ALSA_FRAGSIZE", "256")
-        env.setdefault("SOUND_PLAY_ALSA_NUMFRAGS", "4")
-        played = subprocess.run([sound_play, psg_file, str(MUSIC_FRAMES)], env=env,
-                                capture_output=True, text=True)
+        parec, thread, chunks, clock = record(sink)
+        deadline = time.monotonic() + 10
+        while not chunks and time.monotonic() < deadline:
+            time.sleep(0.01)
+        if not chunks:
+            print("FAIL: parec recorded nothing from %s.monitor" % sink)
+            parec.terminate()
+            return 1
+        played = subprocess.run([sound_play, psg_file, str(MUSIC_FRAMES)],
+                                capture_output=True, text=True, preexec_fn=raise_priority)
         time.sleep(0.3)
         parec.terminate()
-        thread.join()
         parec.wait()
+        thread.join(timeout=5)
         if played.returncode != 0:
-            print("sound_play failed:", played.stdout, played.stderr)
+            print("FAIL: sound_play:", played.stdout, played.stderr)
             return 1
         report = dict(line.split(None, 1) for line in played.stdout.splitlines() if line.strip())
-        print("sound_play:", ", ".join("%s=%s" % item for item in sorted(report.items())))
+        for key in sorted(report):
+            print("sound_play: %s %s" % (key, report[key]))
         with open(recording, "wb") as out:
             for chunk in chunks:
                 out.write(chunk)
 
-        # Where the reference's sample 0 (the machine's sound time 0, when the
-        # stream opened) falls in the recording if heard without delay.
-        stream_opened_at = float(report["stream_opened_at"])
-        zero_lag = round((stream_opened_at - first_sample_at[0]) * RATE)
+        # Where the reference's sample 0 (sound time 0: the stream opened)
+        # lies in the recording, if it had been heard at once.
+        zero_lag = round((float(report["stream_opened_at"]) - clock[0]) * RATE)
         start = (START_FRAMES + WINDOW_START_FRAMES) * FRAME_SAMPLES
         # Search from 50 ms early (clock estimates) to 1 s late.
+        earliest = zero_lag + WRITE_OFFSET_SAMPLES - RATE // 20
         result = subprocess.run([correlate, reference, recording, str(start), str(WINDOW_SAMPLES),
-                                 str(zero_lag - RATE // 20), str(zero_lag + RATE)],
+                                 str(earliest), str(earliest + RATE)],
                                 capture_output=True, text=True)
         if result.returncode != 0:
-            print("correlation failed:", result.stderr.strip())
+            print("FAIL: correlation:", result.stderr.strip())
             return 1
         fields = result.stdout.split()
         lag, correlation = int(fields[1]), float(fields[3])
-        latency = (lag - zero_lag) / RATE
-        print("correlation %.4f over %.1f s, latency %.1f ms (lag %d samples, zero at %d)"
-              % (correlation, WINDOW_SAMPLES / RATE, latency * 1000, lag, zero_lag))
+        latency = (lag - zero_lag - WRITE_OFFSET_SAMPLES) / RATE
+        print("correlation %.4f over %.1f s; latency %.1f ms" %
+              (correlation, WINDOW_SAMPLES / RATE, latency * 1000))
         ok = True
         if correlation < MIN_CORRELATION:
             print("FAIL: the recording does not match the rendering (%.4f < %.2f)"
                   % (correlation, MIN_CORRELATION))
             ok = False
-        if not (latency < MAX_LATENCY_S):
+        if not latency < MAX_LATENCY_S:
             print("FAIL: audible latency %.1f ms is not under %.0f ms"
                   % (latency * 1000, MAX_LATENCY_S * 1000))
             ok = False

@@ -1,10 +1,24 @@
 // The end-to-end sound test's player: runs the real machine paced at 50
 // frames per second with Allegro's audio stream (no window needed) and plays
-// a PSG file through psg_step, as the game does. It reports on stdout the
-// monotonic time at which the stream opened (the machine's sound time 0), so
-// the test can turn a recording's position into the audible latency.
+// a PSG file through psg_step. It reports on stdout the monotonic time at
+// which the stream opened (the machine's sound time 0), so the test can turn
+// a recording's position into the audible latency, and how often the pump
+// had to bend the renderer's timeline (writes stamped into already rendered
+// samples, catch-ups), every half second of music.
+//
+// The music is written half a frame into each frame, not right after the
+// frame starts as the game does. The pump fills at the first poll after the
+// frame wait, in steps of a buffer (512 samples) and of the host mixer's
+// period (about 10 ms); with the writes at the frame start the writes of the
+// frame before must then be rendered within the fill or the catch-up moves
+// them (they are 882 samples old, more than a buffer), which leaves less
+// slack than those steps take, and the timeline bends a few times a second.
+// Half a frame later, they are only 441 samples old at the fill: two frames
+// of slack.
 //
 // Usage: sound_play FILE.psg FRAMES
+// SOUND_PLAY_ALSA_FRAGSIZE / SOUND_PLAY_ALSA_NUMFRAGS, when set, tune
+// Allegro's ALSA driver before it starts (for experiments).
 #include <allegro.h>
 
 #include <chrono>
@@ -17,6 +31,10 @@
 #include "sound/sound_internal.h"
 
 namespace {
+
+// Machine time from a frame's start to its music writes: half a frame,
+// exactly 441 samples.
+constexpr uint32_t WRITE_OFFSET_CYCLES = FRAME_CYCLES / 2;
 
 double stream_opened_at = -1;  // monotonic seconds of the first stream opening
 int    streams_opened;         // start-up plus every restart
@@ -89,8 +107,18 @@ int main(int argc, char** argv) {
   }
   SoundTimingCounts before_music = sound_timing_counts;
   for (long i = 0; i < frames; ++i) {
+    // The music is written half a frame into each frame (see the header).
+    machine_spend(6);
+    machine_spend(WRITE_OFFSET_CYCLES - 6);
     psg_step();
     machine_present();
+    if (i % 25 == 24) {
+      // How the timeline fared, every half second of music.
+      std::printf("music_frame_%04ld late=%u catch_ups=%u streams=%d length=%u\n", i + 1,
+                  sound_timing_counts.late_stamps - before_music.late_stamps,
+                  sound_timing_counts.catch_ups - before_music.catch_ups, streams_opened,
+                  buffer_length);
+    }
   }
   SoundTimingCounts during_music = sound_timing_counts;
   psg_stop();
