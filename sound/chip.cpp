@@ -15,7 +15,13 @@ const int32_t volume_table[16] = {
 };
 int16_t        noise_table[1024];
 int32_t        envelope_tables[5][32];
-ToneChannel    tone_channels[3];
+// Each channel reads its own fixed amplitude until told otherwise, even
+// before the stream opens.
+ToneChannel tone_channels[3] = {
+    {0, 0, 0, 0, &tone_channels[0].fixed_amplitude, 0, 0},
+    {0, 0, 0, 0, &tone_channels[1].fixed_amplitude, 0, 0},
+    {0, 0, 0, 0, &tone_channels[2].fixed_amplitude, 0, 0},
+};
 uint32_t       noise_step;
 uint32_t       noise_phase;
 uint16_t       env_period;

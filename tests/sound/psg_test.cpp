@@ -20,7 +20,7 @@ using Writes = std::vector<std::pair<int, int>>;  // (register, value) events
 std::string write_file(const std::string& name, const std::vector<uint8_t>& bytes) {
   std::string path = testing::TempDir() + "psg_test_" + name;
   FILE* file = std::fopen(path.c_str(), "wb");
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
   std::fclose(file);
   return path;
 }
