@@ -141,7 +141,11 @@ void sound_stream_start() {
 void sound_buffer_grow() {
   // Capped at SOUND_BUFFER_LENGTH_MAX (32768 samples, 0.74 s): a host that
   // never keeps up would otherwise double the length without bound. At the
-  // cap the stream is left running (no restart, no gap).
+  // cap the stream is left running (no restart, no gap). In practice the
+  // 4-second trim already keeps a window below 16 x 16384 samples, so only a
+  // single charge worth more than 262144 samples grows past 16384; and 16
+  // buffers of 32768 would pass the 32-bit range of the window's ticks x 147.
+  // The cap makes that edge explicit.
   if (buffer_length >= SOUND_BUFFER_LENGTH_MAX) return;
   sound_stream_stop();
   buffer_length *= 2;
