@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <allegro.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/replay/keyscript.h"
+#include "tools/replay/sha256.h"
+
+TEST(Sha256, MatchesTheStandardVectors) {
+  EXPECT_EQ(sha256_hex("", 0), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(sha256_hex("abc", 3), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  const char two_blocks[] = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
+  EXPECT_EQ(sha256_hex(two_blocks, sizeof two_blocks - 1),
+            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1")
+      << "56 bytes: the length no longer fits the first block";
+}
+
+TEST(Sha256, PiecewiseUpdatesGiveTheWholeDigest) {
+  std::string million(1000000, 'a');
+  EXPECT_EQ(sha256_hex(million.data(), million.size()),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  Sha256 hash;
+  sha256_init(hash);
+  for (size_t done = 0; done < million.size(); done += 333)
+    sha256_update(hash, million.data() + done, std::min<size_t>(333, million.size() - done));
+  uint8_t digest[32];
+  sha256_final(hash, digest);
+  EXPECT_EQ(digest[0], 0xcd);
+  EXPECT_EQ(digest[31], 0xd0);
+}
+
+TEST(KeyScript, NamesAreAllegroKeysWithoutThePrefix) {
+  EXPECT_EQ(keyscript_code("SPACE"), KEY_SPACE);
+  EXPECT_EQ(keyscript_code("LEFT"), KEY_LEFT);
+  EXPECT_EQ(keyscript_code("ESC"), KEY_ESC);
+  EXPECT_EQ(keyscript_code("0"), KEY_0);
+  EXPECT_EQ(keyscript_code("KEY_SPACE"), 0);
+  EXPECT_EQ(keyscript_code("space"), 0) << "names are upper case, as the constants";
+}
+
+TEST(KeyScript, ReadsOneLinePerFrame) {
+  std::string path = testing::TempDir() + "replay_test.keys";
+  FILE* f = std::fopen(path.c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  std::fputs("SPACE\n\nLEFT  DOWN\r\nUP", f);
+  std::fclose(f);
+  std::vector<std::vector<int>> frames;
+  std::string error;
+  ASSERT_EQ(keyscript_read(path, frames, error), -1) << error;
+  ASSERT_EQ(frames.size(), 4u);
+  EXPECT_EQ(frames[0], std::vector<int>{KEY_SPACE});
+  EXPECT_TRUE(frames[1].empty());
+  EXPECT_EQ(frames[2], (std::vector<int>{KEY_LEFT, KEY_DOWN}));
+  EXPECT_EQ(frames[3], std::vector<int>{KEY_UP});
+
+  f = std::fopen(path.c_str(), "w");
+  std::fputs("SPACE\nLEFT JUMP\n", f);
+  std::fclose(f);
+  EXPECT_EQ(keyscript_read(path, frames, error), 0);
+  EXPECT_NE(error.find(":2: unknown key \"JUMP\""), std::string::npos) << error;
+  EXPECT_TRUE(frames.empty());
+  EXPECT_EQ(keyscript_read(path + ".missing", frames, error), 0);
+}
