@@ -6,17 +6,18 @@
 // had to bend the renderer's timeline (writes stamped into already rendered
 // samples, catch-ups), every half second of music.
 //
-// The music is written half a frame into each frame, not right after the
+// The music is written WRITE_AT_CYCLES into each frame, not right after the
 // frame starts as the game does. The pump fills at the first poll after the
-// frame wait, in steps of a buffer (512 samples) and of the host mixer's
-// period (about 10 ms); with the writes at the frame start the writes of the
-// frame before must then be rendered within the fill or the catch-up moves
-// them (they are 882 samples old, more than a buffer), which leaves less
-// slack than those steps take, and the timeline bends a few times a second.
-// Half a frame later, they are only 441 samples old at the fill: two frames
-// of slack.
+// frame wait, a buffer at a time, and that fill must neither pass a write
+// still to come in the frame (the write would be stamped into rendered
+// samples and moved) nor leave behind a write older than a buffer (the
+// catch-up would move it). With the writes at the frame start that leaves
+// 882 samples of slack for a fill step of 512 or 1024 samples plus the host
+// mixer's steps and the frame jitter; with the writes near the frame's end
+// the slack is about 1600 samples for buffers of 512 or 1024, and the test
+// then sees the chip's sound path itself.
 //
-// Usage: sound_play FILE.psg FRAMES
+// Usage: sound_play FILE.psg FRAMES WRITE_AT_CYCLES
 // SOUND_PLAY_ALSA_FRAGSIZE / SOUND_PLAY_ALSA_NUMFRAGS, when set, tune
 // Allegro's ALSA driver before it starts (for experiments).
 #include <allegro.h>
@@ -32,9 +33,6 @@
 
 namespace {
 
-// Machine time from a frame's start to its music writes: half a frame,
-// exactly 441 samples.
-constexpr uint32_t WRITE_OFFSET_CYCLES = FRAME_CYCLES / 2;
 
 double stream_opened_at = -1;  // monotonic seconds of the first stream opening
 int    streams_opened;         // start-up plus every restart
@@ -87,11 +85,12 @@ int no_window(int, int, int) { return 0; }
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: sound_play FILE.psg FRAMES\n");
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: sound_play FILE.psg FRAMES WRITE_AT_CYCLES\n");
     return 2;
   }
   long frames = std::atol(argv[2]);
+  uint32_t write_at = uint32_t(std::atol(argv[3]));
   sound_set_host(&HOST);
   MachineHooks hooks{};
   hooks.set_gfx_mode = no_window;
@@ -107,9 +106,10 @@ int main(int argc, char** argv) {
   }
   SoundTimingCounts before_music = sound_timing_counts;
   for (long i = 0; i < frames; ++i) {
-    // The music is written half a frame into each frame (see the header).
+    // The first poll of the frame, then the music late in the frame (see
+    // the header).
     machine_spend(6);
-    machine_spend(WRITE_OFFSET_CYCLES - 6);
+    machine_spend(write_at - 6);
     psg_step();
     machine_present();
     if (i % 25 == 24) {

@@ -33,6 +33,9 @@ const char* const USAGE =
     "                   (default: until the music ends; one pass when looping)\n"
     "  -l, --loop       loop the piece: rewind at its end instead of stopping\n"
     "      --no-loop    stop at the end of the piece (the default)\n"
+    "      --write-at C write each frame's registers C machine cycles into the\n"
+    "                   frame (0..425447; default 0, right after the frame\n"
+    "                   starts, as the game does)\n"
     "  -h, --help       show this help and exit\n"
     "\n"
     "The chip's samples are unsigned (silence is the lowest level, 0); they are\n"
@@ -44,6 +47,7 @@ struct Options {
   const char* output = nullptr;
   long frames = -1;  // -1: until the end, or one pass when looping
   int loop = 0;
+  long write_at = 0;  // machine cycles from a frame's start to its writes
 };
 
 int fail(const std::string& message) {
@@ -77,6 +81,16 @@ std::string parse(int argc, char** argv, Options& options, bool& help) {
         return "bad number of frames '" + text + "' (a whole number 0..10000000)";
       }
       options.frames = value;
+    } else if (arg == "--write-at") {
+      if (i + 1 >= argc) return arg + " needs a number of cycles";
+      std::string text = argv[++i];
+      char* end = nullptr;
+      errno = 0;
+      long value = std::strtol(text.c_str(), &end, 10);
+      if (text.empty() || *end != '\0' || errno != 0 || value < 0 || value >= FRAME_CYCLES) {
+        return "bad --write-at '" + text + "' (cycles 0..425447)";
+      }
+      options.write_at = value;
     } else if (arg.size() > 1 && arg[0] == '-') {
       return "unknown option '" + arg + "' (see --help)";
     } else if (!options.input) {
@@ -197,6 +211,7 @@ int main(int argc, char** argv) {
   if (frames < 0 && options.loop) frames = frames_of_one_pass(options.input);
   if (frames >= 0) {
     for (long i = 0; i < frames; ++i) {
+      if (options.write_at) machine_spend(uint32_t(options.write_at));
       psg_step();
       machine_present();
     }
@@ -204,6 +219,7 @@ int main(int argc, char** argv) {
     // Until the piece ends; the frame in which it stops is rendered too.
     int playing;
     do {
+      if (options.write_at) machine_spend(uint32_t(options.write_at));
       playing = psg_step();
       machine_present();
     } while (playing);
