@@ -53,7 +53,24 @@ int host_install_sound(int digi, int midi, const char* cfg) {
   if (const char* count = std::getenv("SOUND_PLAY_ALSA_NUMFRAGS")) {
     set_config_int("sound", "alsa_numfrags", std::atoi(count));
   }
-  return install_sound(digi, midi, cfg);
+  int result = install_sound(digi, midi, cfg);
+  // Start the device before the machine does, as on a desktop whose sound
+  // server is already playing: a silent stream fed for half a second gets
+  // ALSA and PulseAudio past their start-up, which otherwise holds the
+  // machine's first stream for a few hundred milliseconds.
+  if (AUDIOSTREAM* warm = play_audio_stream(512, 16, 0, 44100, 0, 128)) {
+    double until = monotonic_seconds() + 0.5;
+    while (monotonic_seconds() < until) {
+      while (void* buffer = get_audio_stream_buffer(warm)) {
+        auto* samples = static_cast<uint16_t*>(buffer);
+        for (int i = 0; i < 512; ++i) samples[i] = 0x8000;
+        free_audio_stream_buffer(warm);
+      }
+      rest(1);
+    }
+    stop_audio_stream(warm);
+  }
+  return result;
 }
 void host_remove_sound() { remove_sound(); }
 AUDIOSTREAM* host_play(int len, int bits, int stereo, int freq, int vol, int pan) {
