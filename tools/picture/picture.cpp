@@ -268,36 +268,39 @@ int picture_title(const char* font_path, Picture& out, std::string& error) {
 }
 
 void picture_beach(Picture& out) {
-  const float horizon = 122.0f;
-  const float sun_x = 214.0f, sun_y = 121.0f, sun_r = 21.0f;
+  // The horizon lies below the "GAME OVER" line (y 107..128) and the sun sets
+  // right of it, so that the message stands on a calm, darker sky.
+  const float horizon = 146.0f;
+  const float sun_x = 258.0f, sun_y = 145.0f, sun_r = 22.0f;
   Canvas palm = canvas_make(BEACH_WIDTH, BEACH_HEIGHT, 0.0f);
-  draw_palm(palm, 306.0f, 240.0f, 288.0f, 136.0f);
+  draw_palm(palm, 309.0f, 240.0f, 294.0f, 150.0f);
   Canvas boat = canvas_make(BEACH_WIDTH, BEACH_HEIGHT, 0.0f);
   for (int32_t i = 0; i <= 12; ++i) {  // a small sail on the horizon
     float y = horizon - 14.0f + float(i);
-    stamp_disc(boat, 156.0f + float(i) * 0.28f, y, 0.3f + float(i) * 0.28f);
+    stamp_disc(boat, 166.0f + float(i) * 0.28f, y, 0.3f + float(i) * 0.28f);
   }
-  stroke(boat, 151.0f, horizon - 1.0f, 156.0f, horizon + 0.5f, 162.0f, horizon - 1.0f, 1.0f, 1.0f);
+  stroke(boat, 161.0f, horizon - 1.0f, 166.0f, horizon + 0.5f, 172.0f, horizon - 1.0f, 1.0f, 1.0f);
 
   out = Picture{BEACH_WIDTH, BEACH_HEIGHT, std::vector<uint8_t>(size_t(BEACH_WIDTH * BEACH_HEIGHT))};
   for (int32_t y = 0; y < BEACH_HEIGHT; ++y)
     for (int32_t x = 0; x < BEACH_WIDTH; ++x) {
       float fx = float(x) + 0.5f, fy = float(y) + 0.5f;
       float luma;
-      float shore = 176.0f + 2.5f * std::sin(fx / 23.0f) + 1.5f * std::sin(fx / 9.1f + 1.0f);
+      float shore = 192.0f + 2.5f * std::sin(fx / 23.0f) + 1.5f * std::sin(fx / 9.1f + 1.0f);
       float sun_d = std::sqrt((fx - sun_x) * (fx - sun_x) + (fy - sun_y) * (fy - sun_y));
       if (fy < horizon) {
         // Sky: dark at the top, where the score is printed, brightening to the
         // horizon and around the setting sun; a few long, faint clouds.
         float t = fy / horizon;
-        luma = 2.5f + 7.5f * std::pow(t, 1.6f) + 3.5f * std::exp(-sun_d / 38.0f);
+        luma = 2.0f + 7.0f * std::pow(t, 2.2f) + 4.0f * std::exp(-sun_d / 30.0f);
         float cloud = fbm(fx / 70.0f, fy / 9.0f, 7u) - 0.5f;
-        float band = std::exp(-std::pow((fy - 70.0f) / 22.0f, 2.0f));
-        luma += 2.2f * std::max(0.0f, cloud) * band;
+        float band = std::exp(-std::pow((fy - 96.0f) / 20.0f, 2.0f));
+        luma += 2.0f * std::max(0.0f, cloud) * band;
         if (sun_d < sun_r) {
-          // The sun, cut by thin bands that widen towards its lower edge.
-          float below = (fy - (sun_y - sun_r)) / sun_r;
-          bool gap = below > 0.9f && std::fmod(fy - (sun_y - sun_r), 4.0f + below * 0.0f) < (below - 0.8f) * 2.2f;
+          // The sun, cut by bands that thicken towards the horizon.
+          float from_top = fy - (sun_y - sun_r);
+          float depth = from_top / sun_r;  // 0 at the top of the sun, 1 at the horizon
+          bool gap = depth > 0.35f && std::fmod(from_top, 5.0f) < (depth - 0.25f) * 3.0f;
           luma = gap ? luma : 14.6f;
         }
       } else if (fy < shore) {
