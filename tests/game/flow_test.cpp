@@ -419,3 +419,27 @@ TEST(MissingMusic, WithoutMenuMusicNoGameStartsFromTheMenu) {
   EXPECT_EQ(game_current_state(), STATE_TITLE_MENU)
       << "the menu's silent music overrides the start in the same frame";
 }
+
+namespace {
+int refuses(int, int, int) { return -1; }
+int presents_seen;
+void count_present(BITMAP*) { ++presents_seen; }
+}  // namespace
+
+TEST(GameStartDeathTest, WithoutADisplayItSaysSoAndEndsWithoutDrawing) {
+  // The child process runs the whole program from its start: no graphics mode
+  // can be set, so the machine reports failure before presenting anything.
+  testing::FLAGS_gtest_death_test_style = "threadsafe";
+  EXPECT_EXIT(
+      {
+        MachineHooks hooks{};
+        hooks.set_gfx_mode = refuses;
+        hooks.presented = count_present;
+        hooks.unpaced = -1;
+        hooks.no_system = -1;
+        machine_set_hooks(hooks);
+        int status = game_main();
+        std::exit(presents_seen == 0 ? status : 100 + presents_seen);
+      },
+      testing::ExitedWithCode(1), "^quadrillo: no display could be opened\n$");
+}
