@@ -1,0 +1,184 @@
+"""Orvalin: Quadrillo end to end, in the X server and audio sink that
+scripts/test.sh starts: the game runs in its window from data/; SPACE in the
+logo intro shows the playfield (compared with quadrillo-replay's picture of
+the same state); arrow keys move the piece by one column; ESC shows the title
+menu (compared with the replay's menu); the sink hears the music; the close
+button ends the program with status 0 within one second.
+
+Usage: game_window_test.py QUADRILLO QUADRILLO_REPLAY XWIN DATA_DIR
+Exits 77 (skipped) without DISPLAY or QUADRILLO_SINK."""
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import desktop  # noqa: E402
+
+desktop.require_desktop(sound=True)
+program, replay, xwin, data = sys.argv[1:5]
+work = tempfile.mkdtemp(prefix="quadrillo-e2e-")
+
+# Board geometry in machine pixels: cell (c, r) covers 3 + 13c .. 15 + 13c.
+CELL, ORIGIN, COLUMNS, ROWS = 13, 3, 10, 18
+
+
+def read_png(path):
+    """An 8-bit RGB PNG as (width, height, bytes of RGB triples)."""
+    with open(path, "rb") as f:
+        data_bytes = f.read()
+    if data_bytes[:8] != b"\x89PNG\r\n\x1a\n":
+        desktop.fail("%s is not a PNG" % path)
+    pos, idat, width, height = 8, b"", 0, 0
+    while pos < len(data_bytes):
+        length = struct.unpack(">I", data_bytes[pos:pos + 4])[0]
+        kind, body = data_bytes[pos + 4:pos + 8], data_bytes[pos + 8:pos + 8 + length]
+        pos += 12 + length
+        if kind == b"IHDR":
+            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
+            if depth != 8 or colour != 2:
+                desktop.fail("%s: expected 8-bit RGB" % path)
+        elif kind == b"IDAT":
+            idat += body
+    raw, stride, out = zlib.decompress(idat), width * 3, bytearray()
+    previous = bytearray(stride)
+    for y in range(height):
+        kind, row = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = row[i - 3] if i >= 3 else 0
+            b = previous[i]
+            c = previous[i - 3] if i >= 3 else 0
+            if kind == 1:
+                row[i] = (row[i] + a) & 255
+            elif kind == 2:
+                row[i] = (row[i] + b) & 255
+            elif kind == 3:
+                row[i] = (row[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                row[i] = (row[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        out += row
+        previous = row
+    return width, height, bytes(out)
+
+
+def replay_frame(keys, frame, name):
+    """The picture quadrillo-replay presents in loop frame `frame` of `keys`."""
+    folder = os.path.join(work, name)
+    script = os.path.join(work, name + ".keys")
+    with open(script, "w") as f:
+        f.write("\n".join(keys) + "\n")
+    subprocess.run([replay, "--data", data, "--keys", script, "--frames", str(frame),
+                    "--out", folder, "--png", str(frame)], check=True)
+    return read_png(os.path.join(folder, "frame-%d.png" % frame))
+
+
+def window_at(grab, x, y):
+    """The window's colour of machine pixel (x, y): the window shows each
+    machine pixel as 2 x 2."""
+    return desktop.pixel(grab, 2 * x, 2 * y)
+
+
+def mismatches(grab, reference, x0, y0, x1, y1):
+    bad = []
+    for y in range(y0, y1):
+        for x in range(x0, x1):
+            if window_at(grab, x, y) != desktop.pixel(reference, x, y):
+                bad.append((x, y))
+    return bad
+
+
+def occupied_cells(grab, backdrop):
+    """Board cells whose centre differs from the empty board's picture."""
+    cells = set()
+    for c in range(COLUMNS):
+        for r in range(ROWS):
+            x, y = ORIGIN + CELL * c + 6, ORIGIN + CELL * r + 6
+            if window_at(grab, x, y) != desktop.pixel(backdrop, x, y):
+                cells.add((c, r))
+    return cells
+
+
+# What the game must show: the playfield of a new game (from the replay's
+# first play frame, before the piece is written into the board) and the
+# title menu without its glittering scroller.
+playfield = replay_frame([""] * 59 + ["SPACE", ""], 61, "playfield")
+menu = replay_frame([""] * 60 + ["SPACE", "", "ESC", ""], 64, "menu")
+
+recording_path = os.path.join(work, "sink.raw")
+recorder = desktop.start_recording(recording_path)
+process = subprocess.Popen([program], cwd=data)
+try:
+    # The title comes after the 75 black start-up frames; the intro then lasts
+    # 4.8 s, time enough for SPACE.
+    window = desktop.find_window("Orvalin: Quadrillo", timeout=15)
+    if window is None:
+        desktop.fail("no window titled 'Orvalin: Quadrillo'")
+    if desktop.window_size(window) != (640, 480):
+        desktop.fail("window is %r, not 640 x 480" % (desktop.window_size(window),))
+    time.sleep(0.3)
+    desktop.press(window, "space")
+    time.sleep(0.3)
+
+    grab = desktop.grab(xwin, window, os.path.join(work, "play.ppm"))
+    bad = mismatches(grab, playfield, 140, 0, 320, 240)
+    if bad:
+        desktop.fail("%d pixels of the score lines and backdrop differ from the replay, first at %r"
+                     % (len(bad), bad[0]))
+    board_bad = mismatches(grab, playfield, 0, 0, 140, 240)
+    if len(board_bad) > 4 * CELL * CELL:
+        desktop.fail("%d board pixels differ from the empty board: more than one piece"
+                     % len(board_bad))
+    print("playfield: backdrop, board and \"Score: 0\", \"Lines: 0\", \"Level: 0\" as replayed")
+
+    # The first gravity step comes 0.5 s into the game; after it the piece is
+    # in the board. Each arrow must move the same cells by one column.
+    time.sleep(0.5)
+    before = occupied_cells(desktop.grab(xwin, window, os.path.join(work, "a.ppm")), playfield)
+    if len(before) not in (2, 3, 4):
+        desktop.fail("the falling piece shows as %r" % sorted(before))
+    for keyname, dx in (("Left", -1), ("Right", 1), ("Right", 1)):
+        desktop.press(window, keyname)
+        time.sleep(0.1)
+        after = occupied_cells(desktop.grab(xwin, window, os.path.join(work, "b.ppm")), playfield)
+        fits = [dy for dy in (0, 1) if {(c + dx, r + dy) for c, r in before} == after]
+        if not fits:
+            desktop.fail("%s: the piece went from %r to %r" % (keyname, sorted(before), sorted(after)))
+        print("%s: piece cells %r -> %r" % (keyname, sorted(before), sorted(after)))
+        before = after
+
+    desktop.press(window, "Escape")
+    time.sleep(0.3)
+    grab = desktop.grab(xwin, window, os.path.join(work, "menu.ppm"))
+    bad = mismatches(grab, menu, 0, 0, 320, 205)
+    if bad:
+        desktop.fail("%d pixels of the title menu differ from the replay, first at %r"
+                     % (len(bad), bad[0]))
+    print("ESC: the title menu (title and help lines as replayed)")
+
+    time.sleep(1.0)  # menu2.psg plays
+    recorder.terminate()
+    recorder.wait()
+    samples = desktop.read_samples(recording_path)
+    loud = max((abs(s) for s in samples), default=0)
+    print("sink: %d samples recorded, peak %d" % (len(samples), loud))
+    if len(samples) < 44100 or loud < 300:
+        desktop.fail("the sink's recording is silent while music plays")
+
+    begin = time.monotonic()
+    desktop.close_window(xwin, window)
+    try:
+        status = process.wait(timeout=1.0)
+    except subprocess.TimeoutExpired:
+        desktop.fail("the close button did not end the program within 1 s")
+    print("closed after %.2f s with status %d" % (time.monotonic() - begin, status))
+    if status != 0:
+        desktop.fail("exit status %d" % status)
+finally:
+    desktop.stop(process)
+    desktop.stop(recorder)
+print("PASS")
