@@ -19,14 +19,18 @@ int tool_read_file(const char* path, std::vector<uint8_t>& out) {
   return failed ? 0 : -1;
 }
 
-int tool_write_file(const char* path, const std::vector<uint8_t>& bytes,
-                    const std::vector<std::string>& inputs) {
+int tool_is_input(const char* path, const std::vector<std::string>& inputs) {
   for (const std::string& input : inputs) {
     std::error_code error;
     // equivalent() is false (with an error) when the output does not exist yet
-    if (std::filesystem::equivalent(path, input, error)) return 0;
-    if (input == path) return 0;
+    if (input == path || std::filesystem::equivalent(path, input, error)) return -1;
   }
+  return 0;
+}
+
+int tool_write_file(const char* path, const std::vector<uint8_t>& bytes,
+                    const std::vector<std::string>& inputs) {
+  if (tool_is_input(path, inputs)) return 0;
   FILE* file = std::fopen(path, "wb");
   if (!file) return 0;
   size_t put = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), file);

@@ -8,6 +8,10 @@
 // Reads the whole file. Returns -1 on success, 0 when it cannot be read.
 int tool_read_file(const char* path, std::vector<uint8_t>& out);
 
+// -1 when `path` names the same file as one of `inputs` (by name, or as an
+// existing file reached another way), 0 otherwise.
+int tool_is_input(const char* path, const std::vector<std::string>& inputs);
+
 // Writes `bytes` to `path` unless `path` names the same file as one of
 // `inputs` (then nothing is written). Returns -1 on success, 0 on failure.
 int tool_write_file(const char* path, const std::vector<uint8_t>& bytes,

@@ -93,12 +93,15 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> probe;
   if (tool_read_file(font, probe) != -1) return tool_fail(TOOL, std::string("cannot read font ") + font);
 
+  if (tool_is_input(out, {font})) return tool_fail(TOOL, std::string("refusing to overwrite the input ") + out);
+  if (preview && tool_is_input(preview, {font, out}))
+    return tool_fail(TOOL, std::string("refusing to overwrite ") + preview + " with the preview");
   FontBankOptions options{int32_t(size), int32_t(tab), shadow};
   std::vector<BankGlyph> glyphs;
   std::string error;
   if (fontbank_build(font, options, glyphs, error) != -1) return tool_fail(TOOL, error);
   if (tool_write_file(out, fontbank_pack(glyphs), {font}) != -1)
-    return tool_fail(TOOL, std::string("cannot write ") + out + " (or it is the input)");
+    return tool_fail(TOOL, std::string("cannot write ") + out + "");
   if (preview && tool_write_file(preview, preview_pgm(glyphs), {font, out}) != -1)
     return tool_fail(TOOL, std::string("cannot write preview ") + preview);
   std::printf("%s: %zu glyphs, sprite-memory charge %d bytes\n", out, glyphs.size(), fontbank_charge(glyphs));

@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
     }
   }
   if (!source || !out) return tool_fail(TOOL, "a score and --out are required (see --help)");
+  if (tool_is_input(out, {source})) return tool_fail(TOOL, std::string("refusing to overwrite the input ") + out);
   std::vector<uint8_t> bytes;
   if (tool_read_file(source, bytes) != -1) return tool_fail(TOOL, std::string("cannot read score ") + source);
   MusicScore score;
@@ -62,7 +63,7 @@ int main(int argc, char** argv) {
   if (musicc_parse(std::string(bytes.begin(), bytes.end()), score, error) != -1)
     return tool_fail(TOOL, std::string(source) + ": " + error);
   if (tool_write_file(out, musicc_compile(score, mask), {source}) != -1)
-    return tool_fail(TOOL, std::string("cannot write ") + out + " (or it is the input)");
+    return tool_fail(TOOL, std::string("cannot write ") + out + "");
   if (info) {
     size_t notes = 0;
     for (const MusicEvent& e : score.channels[score.melody]) notes += e.note >= 0;

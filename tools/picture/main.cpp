@@ -60,6 +60,10 @@ int main(int argc, char** argv) {
     return tool_fail(TOOL, "--picture must be logo, title or beach (see --help)");
   if (!out) return tool_fail(TOOL, "--out is required (see --help)");
   std::vector<std::string> inputs;
+  if (font) inputs.push_back(font);
+  if (tool_is_input(out, inputs)) return tool_fail(TOOL, std::string("refusing to overwrite the input ") + out);
+  if (preview && (tool_is_input(preview, inputs) || tool_is_input(preview, {out})))
+    return tool_fail(TOOL, std::string("refusing to overwrite ") + preview + " with the preview");
   Picture picture{};
   std::string error;
   if (kind == "beach") {
@@ -68,12 +72,11 @@ int main(int argc, char** argv) {
     if (!font) return tool_fail(TOOL, "--font is required for the " + kind + " picture");
     std::vector<uint8_t> probe;
     if (tool_read_file(font, probe) != -1) return tool_fail(TOOL, std::string("cannot read font ") + font);
-    inputs.push_back(font);
     int ok = kind == "logo" ? picture_logo(font, picture, error) : picture_title(font, picture, error);
     if (ok != -1) return tool_fail(TOOL, error);
   }
   if (tool_write_file(out, picture_raw(picture, kind == "title" ? -1 : 0), inputs) != -1)
-    return tool_fail(TOOL, std::string("cannot write ") + out + " (or it is the input)");
+    return tool_fail(TOOL, std::string("cannot write ") + out + "");
   inputs.push_back(out);
   if (preview && tool_write_file(preview, preview_pgm(picture), inputs) != -1)
     return tool_fail(TOOL, std::string("cannot write preview ") + preview);

@@ -1,0 +1,51 @@
+# The data tools on the command line: --help succeeds; a bad argument, a
+# missing input or an output that is the input fails with exactly one line on
+# stderr, and the input stays as it was.
+set(WORK ${OUT_DIR})
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+file(COPY ${SOURCE_DIR}/data/src/menu1.txt DESTINATION ${WORK})
+file(SHA256 ${WORK}/menu1.txt score_before)
+
+function(expect_failure)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  string(REGEX MATCHALL "\n" newlines "${err}")
+  list(LENGTH newlines lines)
+  if(status EQUAL 0 OR NOT lines EQUAL 1)
+    message(FATAL_ERROR "expected one line on stderr and a failure from: ${ARGN}\n"
+                        "status ${status}, stderr: ${err}")
+  endif()
+endfunction()
+
+function(expect_help tool)
+  execute_process(COMMAND ${tool} --help RESULT_VARIABLE status OUTPUT_VARIABLE out)
+  if(NOT status EQUAL 0 OR NOT out MATCHES "usage:")
+    message(FATAL_ERROR "${tool} --help: status ${status}, output: ${out}")
+  endif()
+endfunction()
+
+set(FONT /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf)
+foreach(tool ${FONTBANK} ${PICTURE} ${MUSICC})
+  expect_help(${tool})
+  expect_failure(${tool} --no-such-option)
+endforeach()
+
+expect_failure(${FONTBANK} --font ${WORK}/missing.ttf --size 18 --out ${WORK}/x.fnt)
+expect_failure(${FONTBANK} --font ${FONT} --size 0 --out ${WORK}/x.fnt)
+expect_failure(${FONTBANK} --font ${FONT} --size eighteen --out ${WORK}/x.fnt)
+expect_failure(${FONTBANK} --font ${WORK}/menu1.txt --size 18 --out ${WORK}/x.fnt)
+expect_failure(${FONTBANK} --font ${WORK}/menu1.txt --size 18 --out ${WORK}/menu1.txt)
+expect_failure(${PICTURE} --picture sunset --out ${WORK}/x.raw)
+expect_failure(${PICTURE} --picture logo --out ${WORK}/x.raw)
+expect_failure(${PICTURE} --picture title --font ${WORK}/missing.ttf --out ${WORK}/x.raw)
+expect_failure(${PICTURE} --picture beach --out ${WORK}/no/such/folder/x.raw)
+expect_failure(${MUSICC} ${WORK}/missing.txt --out ${WORK}/x.psg)
+expect_failure(${MUSICC} ${WORK}/menu1.txt --out ${WORK}/menu1.txt)
+expect_failure(${MUSICC} ${WORK}/menu1.txt --out ${WORK}/x.psg --solo D)
+file(WRITE ${WORK}/broken.txt "tempo 20\nA: q4\n")
+expect_failure(${MUSICC} ${WORK}/broken.txt --out ${WORK}/x.psg)
+
+file(SHA256 ${WORK}/menu1.txt score_after)
+if(NOT score_before STREQUAL score_after)
+  message(FATAL_ERROR "a tool wrote over its input")
+endif()
