@@ -220,6 +220,7 @@ TEST(TitleMenu, ScrollerWindowCoversTheScreen) {
   title_menu_frame(nullptr);  // x -10: the first blank ends at -2 and leaves
   EXPECT_EQ(title_state().scroll_start, 1);
   EXPECT_EQ(title_state().scroll_x, -2 * ONE) << "x moves on by the width that left";
+  bank_free();
 }
 
 TEST(TitleMenu, ScrollerWrapsAtTheEndOfTheMessage) {
@@ -235,6 +236,7 @@ TEST(TitleMenu, ScrollerWrapsAtTheEndOfTheMessage) {
   EXPECT_EQ(title_state().scroll_start, 0);
   EXPECT_EQ(title_state().scroll_x, -6 * ONE);
   EXPECT_EQ(std::string(title_scroll_window()), std::string(scroll_text, 43));
+  bank_free();
 }
 
 TEST(TitleMenu, ZeroWidthCharactersLeaveTheWindowAtOnce) {
@@ -248,6 +250,7 @@ TEST(TitleMenu, ZeroWidthCharactersLeaveTheWindowAtOnce) {
   title_menu_frame(nullptr);  // x -2: both tabs (width 0) are dropped
   EXPECT_EQ(title_state().scroll_start, int32_t(tabs - scroll_text) + 2);
   EXPECT_EQ(title_scroll_window()[0], tabs[2]);
+  bank_free();
 }
 
 TEST(TitleMenu, WindowHoldsAtMostTheRestOfTheMessage) {
@@ -266,4 +269,5 @@ TEST(TitleMenu, WindowHoldsAtMostTheRestOfTheMessage) {
   title_state().scroll_x = 100 * ONE;  // zero widths never reach the right edge
   title_menu_frame(nullptr);
   EXPECT_EQ(std::strlen(title_scroll_window()), size_t(SCROLL_TEXT_LENGTH));
+  bank_free();
 }
