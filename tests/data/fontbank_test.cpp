@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 #include "tools/fontbank/fontbank.h"
 
 namespace {
 
-const char* FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+const std::string FONT_PATH = std::string(QUADRILLO_FONT_DIR) + "/DejaVuSans.ttf";
+const char* FONT = FONT_PATH.c_str();
 
 std::vector<BankGlyph> build(int size, int shadow) {
   std::vector<BankGlyph> glyphs;

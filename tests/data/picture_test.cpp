@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 #include "tools/picture/picture.h"
 
 namespace {
 
-const char* BOLD = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+const std::string BOLD_PATH = std::string(QUADRILLO_FONT_DIR) + "/DejaVuSans-Bold.ttf";
+const char* BOLD = BOLD_PATH.c_str();
 
 // Bounding box of the pixels that are not `background`.
 struct Box {

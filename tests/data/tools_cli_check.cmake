@@ -24,7 +24,7 @@ function(expect_help tool)
   endif()
 endfunction()
 
-set(FONT /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf)
+set(FONT ${FONT_DIR}/DejaVuSans.ttf)
 foreach(tool ${FONTBANK} ${PICTURE} ${MUSICC})
   expect_help(${tool})
   expect_failure(${tool} --no-such-option)
