@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# quadrillo-replay's command line: --help documents the headless machine; bad
+# arguments and unreadable input give one line on standard error and a
+# non-zero status; a good run writes one frames.txt line per frame, the port
+# log, a WAV as long as the machine time and the PNG frames asked for.
+#
+# Usage: replay_cli_test.sh REPLAY_TOOL DATA_DIR
+set -uo pipefail
+replay=$1 data=$2
+work=$(mktemp -d /tmp/quadrillo-replay-cli.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+help=$("$replay" --help) || fail "--help exits with $?"
+for word in "set_gfx_mode" "unpaced" "no_system" "frames.txt" "ports.txt" "audio.wav"; do
+  grep -q -- "$word" <<< "$help" || fail "--help does not mention $word"
+done
+
+printf 'SPACE\n\nLEFT\n' > "$work/good.keys"
+printf 'SPACE\nJUMP\n' > "$work/bad.keys"
+# Each case: the arguments, then the text the one error line must hold.
+check_refused() {
+  local expect=$1; shift
+  "$replay" "$@" > "$work/out.txt" 2> "$work/err.txt"
+  local status=$?
+  [ $status -ne 0 ] || { fail "accepted: $*"; return; }
+  [ "$(wc -l < "$work/err.txt")" -eq 1 ] || fail "not one error line for: $* ($(cat "$work/err.txt"))"
+  grep -q -- "$expect" "$work/err.txt" || fail "error for '$*' does not say '$expect': $(cat "$work/err.txt")"
+}
+check_refused "--data is missing" --keys "$work/good.keys" --frames 3 --out "$work/o"
+check_refused "--frames needs a positive number" --data "$data" --keys "$work/good.keys" --frames 0 --out "$work/o"
+check_refused "--frames needs a positive number" --data "$data" --keys "$work/good.keys" --frames 3x --out "$work/o"
+check_refused "unknown argument" --data "$data" --keys "$work/good.keys" --frames 3 --out "$work/o" --fast
+check_refused "--out needs a value" --data "$data" --keys "$work/good.keys" --frames 3 --out
+check_refused "cannot read the key script" --data "$data" --keys "$work/missing.keys" --frames 3 --out "$work/o"
+check_refused 'unknown key "JUMP"' --data "$data" --keys "$work/bad.keys" --frames 3 --out "$work/o"
+check_refused "cannot read the data folder" --data "$work/nowhere" --keys "$work/good.keys" --frames 3 --out "$work/o"
+check_refused "after the last frame" --data "$data" --keys "$work/good.keys" --frames 3 --out "$work/o" --png 4
+check_refused "--png needs frame numbers" --data "$data" --keys "$work/good.keys" --frames 3 --out "$work/o" --png 1,,2
+
+"$replay" --data "$data" --keys "$work/good.keys" --frames 50 --out "$work/run" --png 1,50 2> "$work/err.txt" \
+  || fail "a good run failed: $(cat "$work/err.txt")"
+[ -s "$work/err.txt" ] && fail "a good run wrote to standard error: $(cat "$work/err.txt")"
+[ "$(wc -l < "$work/run/frames.txt")" -eq 50 ] || fail "frames.txt has $(wc -l < "$work/run/frames.txt") lines, not 50"
+grep -qvE '^[0-9a-f]{64} [0-9]+ [0-6]$' "$work/run/frames.txt" && fail "a frames.txt line is malformed"
+# SPACE in the first frame of the intro starts a game: state 3 from frame 1 on.
+[ "$(head -n1 "$work/run/frames.txt" | cut -d' ' -f2-)" = "76 3" ] \
+  || fail "frame 1 is '$(head -n1 "$work/run/frames.txt")', not 75 black frames + 1 and state 3"
+grep -qvE '^[0-9]+ [0-9a-f]{4} [0-9a-f]{2}$' "$work/run/ports.txt" && fail "a ports.txt line is malformed"
+[ -s "$work/run/ports.txt" ] || fail "ports.txt is empty"
+for k in 1 50; do [ -s "$work/run/frame-$k.png" ] || fail "frame-$k.png is missing"; done
+# 44100 samples per 50 frames: the WAV covers the machine time of the run.
+last_frames=$(tail -n1 "$work/run/frames.txt" | cut -d' ' -f2)
+bytes=$(stat -c %s "$work/run/audio.wav")
+samples=$(((bytes - 44) / 2))
+expected=$((last_frames * 882))
+[ "$(head -c 4 "$work/run/audio.wav")" = RIFF ] || fail "audio.wav is not a RIFF file"
+if [ $samples -lt $((expected - 882)) ] || [ $samples -gt $((expected + 2 * 882)) ]; then
+  fail "audio.wav holds $samples samples, not about $expected ($last_frames frames)"
+fi
+
+[ $failures -eq 0 ] && echo "PASS" && exit 0
+exit 1
