@@ -122,40 +122,55 @@ try:
         desktop.fail("window is %r, not 640 x 480" % (desktop.window_size(window),))
     time.sleep(0.3)
     desktop.press(window, "space")
-    time.sleep(0.3)
 
-    grab = desktop.grab(xwin, window, os.path.join(work, "play.ppm"))
-    bad = mismatches(grab, playfield, 140, 0, 320, 240)
+    # The host may be loaded and the machine then runs slower than real time,
+    # so each check polls the window for a while before it gives up.
+    def settle(check, timeout):
+        deadline = time.monotonic() + timeout
+        while True:
+            result = check(desktop.grab(xwin, window, os.path.join(work, "grab.ppm")))
+            if result[0] or time.monotonic() > deadline:
+                return result
+            time.sleep(0.05)
+
+    def playfield_shown(grab):
+        bad = mismatches(grab, playfield, 140, 0, 320, 240)
+        board_bad = mismatches(grab, playfield, 0, 0, 140, 240)
+        return not bad and len(board_bad) <= 4 * CELL * CELL, bad, board_bad
+
+    shown, bad, board_bad = settle(playfield_shown, 3.0)
     if bad:
         desktop.fail("%d pixels of the score lines and backdrop differ from the replay, first at %r"
                      % (len(bad), bad[0]))
-    board_bad = mismatches(grab, playfield, 0, 0, 140, 240)
-    if len(board_bad) > 4 * CELL * CELL:
+    if not shown:
         desktop.fail("%d board pixels differ from the empty board: more than one piece"
                      % len(board_bad))
     print("playfield: backdrop, board and \"Score: 0\", \"Lines: 0\", \"Level: 0\" as replayed")
 
     # The first gravity step comes 0.5 s into the game; after it the piece is
-    # in the board. Each arrow must move the same cells by one column.
-    time.sleep(0.5)
-    before = occupied_cells(desktop.grab(xwin, window, os.path.join(work, "a.ppm")), playfield)
-    if len(before) not in (2, 3, 4):
+    # in the board. Each arrow must move the same cells by one column (the
+    # piece may fall a row meanwhile).
+    found, before = settle(lambda g: (len(occupied_cells(g, playfield)) == 4,
+                                      occupied_cells(g, playfield)), 3.0)
+    if not found:
         desktop.fail("the falling piece shows as %r" % sorted(before))
     for keyname, dx in (("Left", -1), ("Right", 1), ("Right", 1)):
         desktop.press(window, keyname)
-        time.sleep(0.1)
-        after = occupied_cells(desktop.grab(xwin, window, os.path.join(work, "b.ppm")), playfield)
-        fits = [dy for dy in (0, 1) if {(c + dx, r + dy) for c, r in before} == after]
-        if not fits:
+
+        def moved(grab):
+            after = occupied_cells(grab, playfield)
+            return any({(c + dx, r + dy) for c, r in before} == after for dy in (0, 1)), after
+
+        ok, after = settle(moved, 1.0)
+        if not ok:
             desktop.fail("%s: the piece went from %r to %r" % (keyname, sorted(before), sorted(after)))
         print("%s: piece cells %r -> %r" % (keyname, sorted(before), sorted(after)))
         before = after
 
     desktop.press(window, "Escape")
-    time.sleep(0.3)
-    grab = desktop.grab(xwin, window, os.path.join(work, "menu.ppm"))
-    bad = mismatches(grab, menu, 0, 0, 320, 205)
-    if bad:
+    ok, bad = settle(lambda g: (not mismatches(g, menu, 0, 0, 320, 205),
+                                mismatches(g, menu, 0, 0, 320, 205)), 2.0)
+    if not ok:
         desktop.fail("%d pixels of the title menu differ from the replay, first at %r"
                      % (len(bad), bad[0]))
     print("ESC: the title menu (title and help lines as replayed)")
