@@ -117,11 +117,11 @@ def main():
             print("FAIL: parec recorded nothing from %s.monitor" % sink)
             parec.terminate()
             return 1
-        # ALSA periods of 512 frames, 4 of them (46 ms): the host's share of
+        # ALSA periods of 512 frames, 3 of them (35 ms): the host's share of
         # the latency stays well inside the budget.
         env = dict(os.environ)
         env.setdefault("SOUND_PLAY_ALSA_FRAGSIZE", "512")
-        env.setdefault("SOUND_PLAY_ALSA_NUMFRAGS", "4")
+        env.setdefault("SOUND_PLAY_ALSA_NUMFRAGS", "3")
         played = subprocess.run([sound_play, psg_file, str(MUSIC_FRAMES), str(WRITE_AT_CYCLES)],
                                 capture_output=True, text=True, preexec_fn=raise_priority, env=env)
         time.sleep(0.3)
