@@ -140,6 +140,27 @@ TEST_F(Pump, CatchUpAppliesEventsOlderThanABuffer) {
   EXPECT_EQ(samples_since_event, 0u);
 }
 
+TEST_F(Pump, CatchUpOfAnEvent600SamplesOld) {
+  // Entered with the oldest pending event 600 samples behind sound_time; one
+  // buffer is filled and leaves it pending: it is applied at once, with the
+  // one 550 samples old, and the one 100 samples old waits.
+  sound_time = ticks_for(10000);
+  const uint32_t age[] = {600, 550, 100};
+  for (int i = 0; i < 3; ++i) {
+    sound_queue[queue_write].type = 9;
+    sound_queue[queue_write].value = uint8_t(i + 1);
+    sound_queue_stamp(sound_time - ticks_for(age[i]));
+  }
+  samples_since_event = 0;
+  sound_queue[queue_read].sample_delta = 100000;  // the fill does not reach it
+  fake_host.free_buffers = 1;
+  sound_advance(0);
+  EXPECT_EQ(fake_host.free_calls, 1);
+  EXPECT_EQ(tone_channels[1].fixed_amplitude, volume_table[2]);
+  EXPECT_EQ(pending(), 1u);
+  EXPECT_EQ(samples_since_event, 0u);
+}
+
 TEST_F(Pump, CatchUpWaitsForEventsWithinABuffer) {
   sound_time = ticks_for(600);
   sound_queue[queue_write].type = 8;
