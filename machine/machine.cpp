@@ -75,8 +75,11 @@ int machine_init() {
     // Without a system driver Allegro has no keyboard or timer to install
     // (its timer start-up would crash): key[] and the ticks come from the tool.
     install_allegro(SYSTEM_NONE, &errno, atexit);
+  } else if (allegro_init() != 0) {
+    // No system driver at all (no X server to talk to): Allegro's keyboard
+    // start-up would crash, and no graphics mode could be set anyway.
+    return 0;
   } else {
-    allegro_init();
     install_keyboard();
     install_timer();
   }
