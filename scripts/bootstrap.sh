@@ -11,6 +11,7 @@ packages=(
   libpng-dev libfreetype-dev fonts-dejavu-core
   libx11-dev xvfb xdotool x11-utils  # end-to-end tests in a private X server
   pulseaudio pulseaudio-utils libasound2-plugins  # a private audio sink
+  desktop-file-utils lintian dpkg-dev fakeroot file  # checks of the Debian package
 )
 
 missing=()

@@ -1,0 +1,136 @@
+// Draws the game's desktop icon with the machine's own blitter: a stack of
+// blocks in the pieces' colours, as the board draws them, under the "Q" of
+// the title picture, written through the palette as a square PNG.
+//
+//   orvalin-icon --data DIR --size N --out FILE.png
+#include <allegro.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "blitter/draw.h"
+#include "blitter/sprite.h"
+#include "machine/machine.h"
+#include "machine/palette.h"
+#include "tools/common/png_io.h"
+
+namespace {
+
+constexpr int TITLE_WIDTH = 195;
+constexpr int TITLE_HEIGHT = 26;
+
+int always_succeeds(int, int, int) { return 0; }
+
+// The title picture as the game makes it: bytes stored inverted, key 0.
+// Returns a Sprite of its first letter, columns [first, last) of the picture.
+Sprite* load_title(const char* path, int& first, int& last) {
+  std::vector<uint8_t> pixels(TITLE_WIDTH * TITLE_HEIGHT);
+  FILE* f = std::fopen(path, "rb");
+  if (!f) return nullptr;
+  size_t got = std::fread(pixels.data(), 1, pixels.size(), f);
+  std::fclose(f);
+  if (got != pixels.size()) return nullptr;
+  for (uint8_t& p : pixels) p = uint8_t(15 - (p >> 4));
+  first = last = -1;
+  for (int x = 0; x < TITLE_WIDTH; ++x) {
+    bool ink = false;
+    for (int y = 0; y < TITLE_HEIGHT; ++y) ink |= pixels[y * TITLE_WIDTH + x] > 2;  // faint edges join letters
+    if (ink && first < 0) first = x;
+    if (!ink && first >= 0) {
+      last = x;
+      break;
+    }
+  }
+  if (first < 0) return nullptr;
+  if (last < 0) last = TITLE_WIDTH;
+  int width = last - first;
+  std::vector<uint8_t> letter(size_t(width) * TITLE_HEIGHT);
+  for (int y = 0; y < TITLE_HEIGHT; ++y)
+    std::memcpy(&letter[size_t(y) * size_t(width)], &pixels[size_t(y) * TITLE_WIDTH + size_t(first)], size_t(width));
+  return sprite_create(COLOUR_MODE_LUMA, letter.data(), PIXEL_FORMAT_BYTE, width, TITLE_HEIGHT, 0);
+}
+
+int to_fixed(double v) { return int(v * 65536.0); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* data = nullptr;
+  const char* out = nullptr;
+  int size = 0;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--help")) {
+      std::printf("usage: orvalin-icon --data DIR --size N --out FILE.png\n"
+                  "Draws the game's icon (N x N, 16..240) from its data files.\n");
+      return 0;
+    }
+    if (i + 1 >= argc) {
+      std::fprintf(stderr, "orvalin-icon: %s needs a value\n", argv[i]);
+      return 2;
+    }
+    if (!std::strcmp(argv[i], "--data")) data = argv[++i];
+    else if (!std::strcmp(argv[i], "--size")) size = std::atoi(argv[++i]);
+    else if (!std::strcmp(argv[i], "--out")) out = argv[++i];
+    else {
+      std::fprintf(stderr, "orvalin-icon: unknown option %s\n", argv[i]);
+      return 2;
+    }
+  }
+  if (!data || !out || size < 16 || size > 240) {
+    std::fprintf(stderr, "orvalin-icon: needs --data, --out and --size 16..240\n");
+    return 2;
+  }
+
+  MachineHooks hooks{};
+  hooks.set_gfx_mode = always_succeeds;
+  hooks.unpaced = -1;
+  hooks.no_system = -1;
+  machine_set_hooks(hooks);
+  machine_init();
+
+  std::string title_path = std::string(data) + "/Quadrillo.raw";
+  int first = 0, last = 0;
+  Sprite* title = load_title(title_path.c_str(), first, last);
+  if (!title) {
+    std::fprintf(stderr, "orvalin-icon: cannot read %s\n", title_path.c_str());
+    return 1;
+  }
+  uint8_t grey = 10;  // pixel 10 in chroma mode: the variant is the luma, no tint
+  Sprite* fill = sprite_create(COLOUR_MODE_CHROMA, &grey, PIXEL_FORMAT_BYTE, 1, 1, 0);
+  uint8_t bright = 13;
+  Sprite* block = sprite_create(COLOUR_MODE_LUMA, &bright, PIXEL_FORMAT_BYTE, 1, 1, 0);
+
+  // The bottom of a board: cells in the colours of the T, S, L and bar
+  // pieces, with a dark seam between them as on a grey backdrop.
+  static const int cells[2][4] = {{0, 4, 15, 15}, {4, 4, 4, 15}};
+  double cell = size / 4.0;
+  double seam = size >= 64 ? 2.0 : 1.0;
+  sprite_draw(fill, 2, 0, 0, to_fixed(size), to_fixed(size), 0, 0);
+  for (int r = 0; r < 2; ++r)
+    for (int c = 0; c < 4; ++c)
+      if (cells[r][c])
+        sprite_draw(block, cells[r][c], to_fixed(c * cell + seam / 2), to_fixed((r + 2) * cell + seam / 2),
+                    to_fixed(cell - seam), to_fixed(cell - seam), 0, 0);
+  // The title's "Q" over them, scaled to most of the icon's height.
+  double scale = size * 0.78 / TITLE_HEIGHT;
+  double x = (size - (last - first) * scale) / 2 - size * 0.08;
+  sprite_draw_keyed(title, 10, to_fixed(x), to_fixed(size * 0.02), to_fixed(scale), to_fixed(scale), 0, 0);
+
+  PALETTE palette;
+  palette_compute(palette);
+  BITMAP* picture = machine_back_buffer();
+  int ok = png_write_indexed(out, size, size, picture->line[0],
+                             int(picture->line[1] - picture->line[0]), palette);
+  sprite_destroy(block);
+  sprite_destroy(fill);
+  sprite_destroy(title);
+  machine_shutdown();
+  if (!ok) {
+    std::fprintf(stderr, "orvalin-icon: cannot write %s\n", out);
+    return 1;
+  }
+  return 0;
+}
