@@ -14,8 +14,10 @@ The tone generators run on without restarting, so a write applied even a few
 samples off its place shifts every later waveform: a correlation of 0.9 over
 5 s needs every write of the stretch at its exact sample, which is the point
 of the test. The oscillators' phases carry every such slip to the end, so
-the music is preceded by 2 s of empty frames (a 0xFE command) in which the
-stream settles its buffer length and its place against the machine's time.
+the music is preceded by 2 s of frames that only write register 14 (no
+sound): the stream settles its buffer length, and its place against the
+machine's time under the same pattern of one write a frame, before any
+oscillator runs.
 Both the player and the reference write each frame's registers
 WRITE_AT_CYCLES into the frame (see sound_play.cpp for why).
 
@@ -32,11 +34,11 @@ import time
 RATE = 44100
 FRAME_SAMPLES = 882          # samples per machine frame (50 frames per second)
 START_FRAMES = 75            # black frames that machine_init presents
-LEAD_IN_FRAMES = 100         # empty frames put before the music: 2 s to settle
+LEAD_IN_FRAMES = 100         # silent frames put before the music: 2 s to settle
 MUSIC_FRAMES = 500           # lead-in and 8 s of music
 WINDOW_START_FRAMES = 200    # compare from 2 s into the music ...
 WINDOW_SAMPLES = 5 * RATE    # ... for 5 s
-WRITE_AT_CYCLES = 420000     # machine cycles from a frame's start to its writes
+WRITE_AT_CYCLES = 400000     # machine cycles from a frame's start to its writes
 MIN_CORRELATION = 0.9
 MAX_LATENCY_S = 0.100
 
@@ -103,7 +105,7 @@ def main():
         with open(psg_file, "rb") as f:
             original = f.read()
         with open(music, "wb") as f:
-            f.write(original[:4] + bytes([0xFE, LEAD_IN_FRAMES - 1]) + original[4:])
+            f.write(original[:4] + bytes([0x0E, 0x00, 0xFF]) * LEAD_IN_FRAMES + original[4:])
         psg_file = music
         recording = os.path.join(work, "recording.raw")
         subprocess.run([psg2wav, "--loop", "--frames", str(MUSIC_FRAMES),
