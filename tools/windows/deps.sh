@@ -135,9 +135,17 @@ stamp() { date -u +%FT%TZ > "$prefix/.built-$1"; }
 
 # --- the libraries ------------------------------------------------------------
 
-if ! stamped allegro; then
+# The stamp names the patch level: a changed patch rebuilds the library.
+if ! stamped allegro-3; then
   fetch_source allegro4.4
   src=$(unpack "$orig" allegro)
+  # Three fixes for running under Wine, neutral on Windows: a fallback to the
+  # plain DirectInput keyboard (Wine has no emulated one, so no key arrived);
+  # a window thread that takes its messages without blocking (under Wine it
+  # could block in GetMessage and hang start-up); and a windowed-mode exit
+  # that no longer holds the graphics lock while it waits for the window
+  # thread (a focus change at exit deadlocked the two threads).
+  patch -d "$src" -p1 --quiet < "$here/allegro-wine.patch"
   cmake_build allegro "$src" \
     -DWANT_ALLEGROGL=off -DWANT_LOADPNG=off -DWANT_LOGG=off -DWANT_JPGALLEG=off \
     -DWANT_EXAMPLES=off -DWANT_TOOLS=off -DWANT_TESTS=off -DWANT_DOCS=off -DSHARED=off
@@ -156,7 +164,7 @@ Libs: -L\${libdir} -l$(basename "$(ls "$prefix"/lib/liballeg*.a | head -n 1)" .a
 Libs.private: -lkernel32 -luser32 -lgdi32 -lcomdlg32 -lole32 -ldinput -lddraw -ldxguid -lwinmm -ldsound
 Cflags: -I\${includedir} -DALLEGRO_STATICLINK
 PC
-  stamp allegro
+  stamp allegro-3
 fi
 
 zlib=/usr/$mingw/lib/libz.a
