@@ -14,7 +14,7 @@ The tone generators run on without restarting, so a write applied even a few
 samples off its place shifts every later waveform: a correlation of 0.9 over
 5 s needs every write of the stretch at its exact sample, which is the point
 of the test. The oscillators' phases carry every such slip to the end, so
-the music is preceded by 2 s of frames that only write register 14 (no
+the music is preceded by 5 s of frames that only write register 14 (no
 sound): the stream settles its buffer length, and its place against the
 machine's time under the same pattern of one write a frame, before any
 oscillator runs.
@@ -34,9 +34,9 @@ import time
 RATE = 44100
 FRAME_SAMPLES = 882          # samples per machine frame (50 frames per second)
 START_FRAMES = 75            # black frames that machine_init presents
-LEAD_IN_FRAMES = 100         # silent frames put before the music: 2 s to settle
-MUSIC_FRAMES = 500           # lead-in and 8 s of music
-WINDOW_START_FRAMES = 200    # compare from 2 s into the music ...
+LEAD_IN_FRAMES = 250         # silent frames put before the music: 5 s to settle
+MUSIC_FRAMES = 600           # lead-in and 7 s of music
+WINDOW_START_FRAMES = 300    # compare from 1 s into the music ...
 WINDOW_SAMPLES = 5 * RATE    # ... for 5 s
 WRITE_AT_CYCLES = 400000     # machine cycles from a frame's start to its writes
 MIN_CORRELATION = 0.9
