@@ -8,8 +8,12 @@
 
 #include <allegro.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "blitter/draw_internal.h"
 #include "blitter/fixed.h"
@@ -31,6 +35,10 @@ int64_t source_end(int size) { return int64_t(size) << SOURCE_FRACTION_BITS; }
 // a run is too short to pay for the division that measures it.
 inline constexpr int32_t RUN_STEP_LIMIT = SOURCE_STEP_DIVIDEND / 4;
 
+// Off only while a test draws the same case through the plain per-pixel loop
+// to hold the fast paths to it.
+bool fast_paths = true;
+
 // How many pixels the span's loop copies: it runs while the source column
 // lies in 0..w-1 (U in 0..(w << 22) - 1) and the destination column is below
 // 320. Working the count out first leaves the copy loops with no tests. X is
@@ -47,16 +55,60 @@ int64_t span_length(const BITMAP* bitmap, int64_t U, int32_t d, int32_t X) {
   return source_left < dest_left ? source_left : dest_left;
 }
 
-// Copies `count` pixels, skipping those equal to `key` when `keyed`.
+// Natural-size keyed copy: a byte of the source that equals the key leaves
+// the destination byte, any other replaces it. Sixteen pixels at a time with
+// SSE2 (byte compare and select), else eight at a time in a 64-bit word,
+// where the test for "byte is not zero" is exact because no carry crosses a
+// byte. Either picks the same bytes as the pixel-by-pixel loop. `key` is 0..255.
+void copy_keyed_natural(uint8_t* out, const uint8_t* source, uint8_t key, int64_t count) {
+  int64_t k = 0;
+#if defined(__SSE2__)
+  const __m128i keys = _mm_set1_epi8(char(key));
+  for (; k + 16 <= count; k += 16) {
+    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + k));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + k));
+    const __m128i keep = _mm_cmpeq_epi8(s, keys);  // 0xFF where the destination stays
+    const __m128i mixed = _mm_or_si128(_mm_and_si128(keep, d), _mm_andnot_si128(keep, s));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), mixed);
+  }
+#else
+  constexpr uint64_t LOW_SEVEN = 0x7F7F7F7F7F7F7F7Full;
+  constexpr uint64_t HIGH_BITS = 0x8080808080808080ull;
+  const uint64_t keys = 0x0101010101010101ull * key;
+  for (; k + 8 <= count; k += 8) {
+    uint64_t s, d;
+    std::memcpy(&s, source + k, 8);
+    std::memcpy(&d, out + k, 8);
+    const uint64_t x = s ^ keys;                                     // 0 where s is the key
+    const uint64_t differs = (((x & LOW_SEVEN) + LOW_SEVEN) | x) & HIGH_BITS;
+    const uint64_t take = (differs >> 7) * 0xFF;                     // 0xFF where s is drawn
+    d = (s & take) | (d & ~take);
+    std::memcpy(out + k, &d, 8);
+  }
+#endif
+  for (; k < count; ++k)
+    if (source[k] != key) out[k] = source[k];
+}
+
+// Copies `count` pixels, skipping those equal to `key` when `keyed`. The step
+// decides the way: consecutive bytes at natural size, memset runs when
+// magnified 4 times or more, else one pixel at a time. All give the pixels of
+// the last loop, which alone runs with the fast paths off.
 template <bool keyed>
 void copy_pixels(int64_t U, int32_t d, uint8_t* out, const uint8_t* source, int32_t key,
                  int64_t count) {
-  if (!keyed && d == SOURCE_STEP_DIVIDEND) {
-    // Natural size: consecutive source bytes to consecutive columns.
-    std::memcpy(out, source + (U >> SOURCE_FRACTION_BITS), size_t(count));
+  if (fast_paths && d == SOURCE_STEP_DIVIDEND) {
+    // Natural size: consecutive source bytes to consecutive columns. A key
+    // outside 0..255 matches no colour byte, so nothing is skipped.
+    const uint8_t* from = source + (U >> SOURCE_FRACTION_BITS);
+    if (!keyed || key < 0 || key > 255) {
+      std::memcpy(out, from, size_t(count));
+    } else {
+      copy_keyed_natural(out, from, uint8_t(key), count);
+    }
     return;
   }
-  if (d != 0 && d >= -RUN_STEP_LIMIT && d <= RUN_STEP_LIMIT) {
+  if (fast_paths && d != 0 && d >= -RUN_STEP_LIMIT && d <= RUN_STEP_LIMIT) {
     // Magnified: each source pixel covers a run of columns.
     for (int64_t k = 0; k < count;) {
       const int64_t column = U >> SOURCE_FRACTION_BITS;
@@ -75,6 +127,83 @@ void copy_pixels(int64_t U, int32_t d, uint8_t* out, const uint8_t* source, int3
     if (!keyed || pixel != key) out[k] = pixel;
     U += d;
   }
+}
+
+// Where one destination row starts in the source and on screen: the steps of
+// sprite_draw_row before its span. Sets allegro_errno like them.
+struct RowStart {
+  int64_t U;  // source column position (10.22)
+  int32_t d;  // source columns per destination pixel (10.22)
+  int32_t X;  // first destination column (16.16, whole unless wrapped)
+};
+
+RowStart row_start(const BITMAP* bitmap, int32_t X, int32_t W) {
+  const int32_t d = fixed_div(SOURCE_STEP_DIVIDEND, W);
+  int64_t U = 0;
+  if (d < 0) {
+    // Mirrored: the row extends left of X. Start at its left edge and read
+    // the source from its last column backwards.
+    U = source_end(bitmap->w) - 1;
+    X = fixed_wrap_add(X, fixed_wrap_mul(bitmap->w, W));
+  }
+  if (X < 0) {
+    // Skip the source that falls left of the screen.
+    U += fixed_mul(fixed_wrap_neg(X), d);
+    X = 0;
+  }
+  if ((X & FRACTION_MASK) != 0) {
+    // Move to the first column whose centre the row covers (X already holds
+    // the half-pixel offset), sampling the source there.
+    const int32_t m = FIXED_ONE - (X & FRACTION_MASK);
+    U += fixed_mul(m, d);
+    X = fixed_wrap_add(X, m);
+  }
+  return {U, d, X};
+}
+
+// A draw without tilt or stretch gives every row the same left edge and size,
+// so every visible row starts at the same source column and screen column and
+// copies as many pixels. This works that out once, at the first visible row,
+// where the row-by-row way would first do it, and remembers whether doing so
+// set allegro_errno: the row-by-row way sets it again at every visible row, so
+// this does too, in the same place, in case something between two rows (the
+// sound chip's host, behind machine_spend) changed the error number.
+struct SteadyRows {
+  bool    known = false;
+  bool    sets_range_error = false;
+  RowStart start{};
+  int64_t count = 0;  // pixels each visible row copies
+};
+
+void steady_rows_prepare(SteadyRows& steady, const BITMAP* bitmap, int32_t X, int32_t W) {
+  int saved = 0;
+  if (allegro_errno) {
+    saved = *allegro_errno;
+    *allegro_errno = 0;
+  }
+  steady.start = row_start(bitmap, X, W);
+  steady.count = span_length(bitmap, steady.start.U, steady.start.d, steady.start.X);
+  if (allegro_errno) {
+    steady.sets_range_error = *allegro_errno == ERANGE;
+    if (!steady.sets_range_error) *allegro_errno = saved;
+  }
+  steady.known = true;
+}
+
+template <bool keyed>
+void steady_row_draw(const SteadyRows& steady, const BITMAP* bitmap, int32_t source_row,
+                     int32_t dest_row, int32_t key) {
+  if (steady.sets_range_error && allegro_errno) *allegro_errno = ERANGE;
+  if (steady.count <= 0) return;
+  uint8_t* out = machine_back_buffer()->line[dest_row] + (steady.start.X >> 16);
+  const uint8_t* source = bitmap->line[source_row];
+  if (bitmap->w == 1) {
+    // One pixel wide: the whole row is that pixel (the count keeps U in the
+    // source's only column).
+    if (!keyed || source[0] != key) std::memset(out, source[0], size_t(steady.count));
+    return;
+  }
+  copy_pixels<keyed>(steady.start.U, steady.start.d, out, source, key, steady.count);
 }
 
 }  // namespace
@@ -98,28 +227,12 @@ void span_copy_keyed(const BITMAP* bitmap, int64_t U, int32_t d, int32_t X,
 void sprite_draw_row(const BITMAP* bitmap, int32_t source_row, int32_t dest_row, int32_t X,
                      int32_t W, int32_t key, SpanFunction span) {
   if (dest_row < 0 || dest_row >= SCREEN_HEIGHT || W == 0) return;
-  const int32_t d = fixed_div(SOURCE_STEP_DIVIDEND, W);
-  int64_t U = 0;
-  if (d < 0) {
-    // Mirrored: the row extends left of X. Start at its left edge and read
-    // the source from its last column backwards.
-    U = source_end(bitmap->w) - 1;
-    X = fixed_wrap_add(X, fixed_wrap_mul(bitmap->w, W));
-  }
-  if (X < 0) {
-    // Skip the source that falls left of the screen.
-    U += fixed_mul(fixed_wrap_neg(X), d);
-    X = 0;
-  }
-  if ((X & FRACTION_MASK) != 0) {
-    // Move to the first column whose centre the row covers (X already holds
-    // the half-pixel offset), sampling the source there.
-    const int32_t m = FIXED_ONE - (X & FRACTION_MASK);
-    U += fixed_mul(m, d);
-    X = fixed_wrap_add(X, m);
-  }
-  span(bitmap, U, d, X, machine_back_buffer()->line[dest_row], bitmap->line[source_row], key);
+  const RowStart start = row_start(bitmap, X, W);
+  span(bitmap, start.U, start.d, start.X, machine_back_buffer()->line[dest_row],
+       bitmap->line[source_row], key);
 }
+
+void draw_set_fast_paths(int enabled) { fast_paths = enabled != 0; }
 
 void sprite_draw_rows(const Sprite* sprite, int32_t variant, int32_t x, int32_t y, int32_t hsize,
                       int32_t vsize, int32_t tilt, int32_t stretch, SpanFunction span) {
@@ -162,12 +275,29 @@ void sprite_draw_rows(const Sprite* sprite, int32_t variant, int32_t x, int32_t 
   }
   // The loop ends when the source runs out, not at the screen's edge: rows
   // off screen are charged like visible ones.
+  // Without tilt and stretch every row has the same geometry (see
+  // SteadyRows); the choice is made once, for the two known spans only.
+  const bool steady = fast_paths && tilt == 0 && stretch == 0 &&
+                      (span == span_copy || span == span_copy_keyed);
+  const bool keyed = span == span_copy_keyed;
+  const int32_t key = sprite->variant_key[v];
+  SteadyRows rows;
   while (R >= 0 && R < end) {
     const int32_t right = fixed_wrap_add(fixed_wrap_add(X, fixed_wrap_mul(w, W)), 0xFFFF) >> 16;
     const int32_t left = fixed_wrap_add(X, 0xFFFF) >> 16;  // >> rounds towards minus infinity
     machine_spend(DRAW_ROW_CYCLES + uint32_t(std::abs(right - left)));
-    sprite_draw_row(source, int32_t(R >> SOURCE_FRACTION_BITS), Y >> 16, X, W,
-                    sprite->variant_key[v], span);
+    const int32_t source_row = int32_t(R >> SOURCE_FRACTION_BITS);
+    const int32_t dest_row = Y >> 16;
+    if (!steady) {
+      sprite_draw_row(source, source_row, dest_row, X, W, key, span);
+    } else if (dest_row >= 0 && dest_row < SCREEN_HEIGHT && W != 0) {
+      if (!rows.known) steady_rows_prepare(rows, source, X, W);
+      if (keyed) {
+        steady_row_draw<true>(rows, source, source_row, dest_row, key);
+      } else {
+        steady_row_draw<false>(rows, source, source_row, dest_row, key);
+      }
+    }
     Y = fixed_wrap_add(Y, FIXED_ONE);
     X = fixed_wrap_add(X, tilt);
     W = fixed_wrap_add(W, stretch);

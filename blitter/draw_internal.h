@@ -34,6 +34,13 @@ void span_copy_keyed(const BITMAP* bitmap, int64_t U, int32_t d, int32_t X,
 void sprite_draw_row(const BITMAP* bitmap, int32_t source_row, int32_t dest_row, int32_t X,
                      int32_t W, int32_t key, SpanFunction span);
 
+// The fast paths (whole rows of natural size copied or key-selected eight
+// bytes at a time, runs of a magnified pixel set with memset, and the row
+// geometry of an untilted, unstretched draw worked out once per call) are on
+// by default. Tests turn them off (0) to draw the same case through the plain
+// per-pixel loop and compare pixels, cycle charges and allegro_errno.
+void draw_set_fast_paths(int enabled);
+
 // The common engine of sprite_draw and sprite_draw_keyed, with the span to use.
 void sprite_draw_rows(const Sprite* sprite, int32_t variant, int32_t x, int32_t y, int32_t hsize,
                       int32_t vsize, int32_t tilt, int32_t stretch, SpanFunction span);
