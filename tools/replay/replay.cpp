@@ -4,13 +4,12 @@
 // keys taken from a script. Its outputs pin whole games down for regression
 // tests: a hash per presented frame, every port write, the rendered sound.
 #include <allegro.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -201,22 +200,23 @@ int main(int argc, char** argv) {
 
   std::string error;
   if (!keyscript_read(options.keys, run.script, error)) return fail(2, error);
-  struct stat info;
-  if (stat(options.data.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+  namespace fs = std::filesystem;
+  std::error_code failed;
+  if (!fs::is_directory(options.data, failed))
     return fail(2, "cannot read the data folder " + options.data);
-  if (mkdir(options.out.c_str(), 0777) != 0 && errno != EEXIST)
-    return fail(1, "cannot create the out folder " + options.out);
+  fs::create_directory(options.out, failed);
+  if (failed) return fail(1, "cannot create the out folder " + options.out);
   // The game opens its files relative to the working directory, so the out
   // folder is made absolute before moving into the data folder.
-  char* out_real = realpath(options.out.c_str(), nullptr);
-  if (!out_real) return fail(1, "cannot use the out folder " + options.out);
-  std::string out = out_real;
-  std::free(out_real);
+  std::string out = fs::canonical(options.out, failed).string();
+  if (failed) return fail(1, "cannot use the out folder " + options.out);
 
-  FILE* frames_file = std::fopen((out + "/frames.txt").c_str(), "w");
-  run.ports = std::fopen((out + "/ports.txt").c_str(), "w");
+  // Binary mode: the same bytes on every host (no CR before each newline).
+  FILE* frames_file = std::fopen((out + "/frames.txt").c_str(), "wb");
+  run.ports = std::fopen((out + "/ports.txt").c_str(), "wb");
   if (!frames_file || !run.ports) return fail(1, "cannot write into the out folder " + out);
-  if (chdir(options.data.c_str()) != 0) return fail(2, "cannot enter the data folder " + options.data);
+  fs::current_path(options.data, failed);
+  if (failed) return fail(2, "cannot enter the data folder " + options.data);
 
   run.shown.assign(size_t(SCREEN_WIDTH) * SCREEN_HEIGHT, 0);
   MachineHooks hooks{};
@@ -268,3 +268,5 @@ int main(int argc, char** argv) {
   }
   return written ? 0 : 1;
 }
+// On Windows Allegro enters through WinMain, which calls this main.
+END_OF_MAIN()
