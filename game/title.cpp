@@ -97,7 +97,7 @@ void title_reveal_frame(const Sprite* title, int32_t& fill_luma) {
 void title_menu_frame(const Sprite* title) {
   sprite_draw_keyed(title, 10, TITLE_X, TITLE_Y, FIXED_ONE, FIXED_ONE, 0, 0);
   for (const HelpLine& line : HELP_LINES)
-    text_draw(30 * FIXED_ONE, line.y * FIXED_ONE, MENU_COLOUR, line.text);
+    text_draw(30 * FIXED_ONE, line.y * FIXED_ONE, MENU_COLOUR, "%s", line.text);
 
   state.scroll_x -= SCROLL_STEP;
   if (scroll_text[state.scroll_start] == 0) state.scroll_start = 0;  // x goes on from here
@@ -110,17 +110,17 @@ void title_menu_frame(const Sprite* title) {
     scroll_window[n] = scroll_text[state.scroll_start + n];
     n += 1;
     scroll_window[n] = 0;
-    int32_t width = text_width(scroll_window);
+    int32_t width = text_width("%s", scroll_window);
     if (state.scroll_x + width < 0) {
       state.scroll_x += width;
       state.scroll_start += 1;
       n = 0;
     }
-    if (state.scroll_x + text_width(scroll_window) > SCREEN_END) break;
+    if (state.scroll_x + text_width("%s", scroll_window) > SCREEN_END) break;
     if (scroll_text[state.scroll_start + n] == 0) break;
   }
   // Colour -1: every character gets a random palette variant in every frame.
-  text_draw(state.scroll_x, SCROLL_Y, -1, scroll_window);
+  text_draw(state.scroll_x, SCROLL_Y, -1, "%s", scroll_window);
 }
 
 void title_scroll_reset() {
