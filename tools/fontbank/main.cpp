@@ -29,11 +29,8 @@ void print_help() {
 }
 
 std::vector<uint8_t> preview_pgm(const std::vector<BankGlyph>& glyphs) {
-  int32_t width = 0, height = 0;
-  for (const BankGlyph& g : glyphs) {
-    width += g.width + 1;
-    height = std::max(height, g.height);
-  }
+  int32_t height = 0;
+  for (const BankGlyph& g : glyphs) height = std::max(height, g.height);
   const int32_t per_row = 16;
   int32_t rows = (int32_t(glyphs.size()) + per_row - 1) / per_row;
   int32_t cell_w = 0;
