@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <numbers>
 #include <sstream>
 
 namespace {
@@ -266,7 +267,7 @@ ChannelFrame channel_frame(const MusicScore& score, const MusicEvent& e, int32_t
   if (!in.arpeggio.empty()) note += in.arpeggio[size_t(k) % in.arpeggio.size()];
   double frequency = musicc_frequency(note);
   if (in.vibrato_frames > 0 && k >= in.vibrato_delay) {
-    double phase = 2.0 * M_PI * double(k - in.vibrato_delay) / double(in.vibrato_frames);
+    double phase = 2.0 * std::numbers::pi * double(k - in.vibrato_delay) / double(in.vibrato_frames);
     frequency *= std::pow(2.0, double(in.vibrato_cents) / 1200.0 * std::sin(phase));
   }
   out.period = std::clamp(int32_t(std::lround(CHIP_CLOCK_HZ / (16.0 * frequency))) - 1, 0, 4095);

@@ -233,3 +233,5 @@ int main(int argc, char** argv) {
   }
   return 0;
 }
+// On Windows Allegro enters through WinMain, which calls this main.
+END_OF_MAIN()
