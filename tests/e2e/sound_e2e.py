@@ -21,7 +21,7 @@ oscillator runs.
 Both the player and the reference write each frame's registers
 WRITE_AT_CYCLES into the frame (see sound_play.cpp for why).
 
-Usage: sound_e2e.py SOUND_PLAY PSG2WAV CORRELATE PSG_FILE
+Usage: sound_e2e.py SOUND_PLAY PSG2WAV CORRELATE PSG_FILE [FALLBACK_PSG_FILE ...]
 Exit 77 (skipped) when QUADRILLO_SINK is not set: no audio sink to play into.
 """
 import os
@@ -90,10 +90,17 @@ def raise_priority():
 
 
 def main():
-    if len(sys.argv) != 5:
+    if len(sys.argv) < 5:
         print(__doc__)
         return 2
-    sound_play, psg2wav, correlate, psg_file = sys.argv[1:]
+    sound_play, psg2wav, correlate = sys.argv[1:4]
+    # The first PSG file that exists: the shared outside test file when this
+    # checkout has the shared data beside it, else the game's own music.
+    candidates = [p for p in sys.argv[4:] if os.path.exists(p)]
+    if not candidates:
+        print("FAIL: none of the PSG files exists:", sys.argv[4:])
+        return 1
+    psg_file = candidates[0]
     sink = os.environ.get("QUADRILLO_SINK")
     if not sink:
         print("SKIP: QUADRILLO_SINK is not set (no audio sink; run through scripts/test.sh)")
