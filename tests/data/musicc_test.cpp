@@ -199,6 +199,10 @@ std::vector<int16_t> render(const Tune& tune, uint32_t mask, int32_t frames) {
   std::fclose(out);
   std::string command = "\"" + PSG2WAV + "\" " + (tune.score.loop ? "--loop " : "") + "-n " +
                         std::to_string(frames) + " \"" + psg + "\" \"" + wav + "\"";
+#ifdef _WIN32
+  // cmd.exe drops the first and the last quote of a line that starts with one.
+  command = "\"" + command + "\"";
+#endif
   if (std::system(command.c_str()) != 0) return {};
   FILE* in = std::fopen(wav.c_str(), "rb");
   if (!in) return {};

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "blitter/sprite.h"
@@ -66,7 +67,9 @@ TEST(Screens, TitlePlayAndGameOverAsAPlayerSeesThem) {
   hooks.unpaced = -1;
   hooks.no_system = -1;
   machine_set_hooks(hooks);
-  ASSERT_EQ(std::system(("mkdir -p '" + SCREENS + "'").c_str()), 0);
+  std::error_code made;
+  std::filesystem::create_directories(SCREENS, made);
+  ASSERT_FALSE(made) << SCREENS;
   char here[4096];
   ASSERT_NE(getcwd(here, sizeof here), nullptr);
   ASSERT_EQ(chdir(DATA.c_str()), 0);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -65,8 +66,9 @@ class GameRun {
     if (getcwd(here, sizeof here)) previous_dir_ = here;
     dir_ = testing::TempDir() + "flow_test_" + std::to_string(getpid()) + "_" +
            std::to_string(++count_);
-    std::string cmd = "mkdir -p '" + dir_ + "'";
-    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    std::error_code made;
+    std::filesystem::create_directories(dir_, made);
+    EXPECT_FALSE(made) << dir_;
     // An 8 x 8 block of luma 15 for every printable character.
     std::vector<uint8_t> font;
     for (int c = ' '; c <= 'z'; ++c) {

@@ -4,13 +4,13 @@
 // takes effect at output sample floor(147 x sound_time / 11818): the sound of
 // the piece on a host that is never late.
 #include <allegro.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -107,9 +107,10 @@ std::string parse(int argc, char** argv, Options& options, bool& help) {
 }
 
 bool same_file(const char* a, const char* b) {
-  struct stat sa, sb;
-  if (stat(a, &sa) != 0 || stat(b, &sb) != 0) return false;
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  // Compares file identities (device and inode, or the volume and file index
+  // on Windows, where stat gives no inode); false when either is missing.
+  std::error_code failed;
+  return std::filesystem::equivalent(a, b, failed) && !failed;
 }
 
 // Frames (player steps) of one pass through the piece, as the player counts
