@@ -72,6 +72,9 @@ void sound_test_start(bool stream_opens) {
   noise_phase = 0;  // start-up leaves the noise generator alone; tests start it at 0
   noise_step = 0;
   env_period = 0;
+  // sound_init resets the channels only when a stream opens; without one they
+  // would keep what an earlier test left (test order differs between hosts).
+  chip_reset_channels();
   sound_init();
   fake_host.reserve_calls = fake_host.install_calls = fake_host.play_calls = 0;
 }
