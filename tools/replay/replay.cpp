@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "blitter/sprite.h"
 #include "game/flow.h"
 #include "machine/machine.h"
 #include "machine/palette.h"
@@ -52,7 +53,8 @@ const char USAGE[] =
     "  frame-K.png  for each K of --png: that frame through the palette, 320 x 240\n"
     "\n"
     "Exit status: 0 on success, 2 on bad arguments or unreadable input, 1 when an\n"
-    "output cannot be written.\n";
+    "output cannot be written or the game's Sprites have not given back all of the\n"
+    "65536 bytes of sprite memory at shut-down.\n";
 
 struct Options {
   std::string   data, keys, out;
@@ -65,7 +67,9 @@ struct Run {
   std::vector<uint8_t>          shown;           // the last presented picture, 320 x 240
   uint64_t                      shown_frames = 0;  // machine_frames_elapsed() at that present
   bool                          presented = false;
-  std::vector<uint16_t>         samples;         // unsigned, silence at 0x8000
+  FILE*                         audio = nullptr;  // audio.wav, written as the samples come
+  uint64_t                      audio_samples = 0;
+  bool                          audio_failed = false;
   FILE*                         ports = nullptr;
 };
 
@@ -140,8 +144,23 @@ void on_port(uint32_t port, int value) {
                  unsigned(port & 0xFFFF), unsigned(value) & 0xFF);
 }
 
+// The samples go to the file as they are rendered, so that a run of any
+// length (hours of machine time) holds no more than one buffer of them.
 void on_samples(const uint16_t* samples, int count, void*) {
-  run.samples.insert(run.samples.end(), samples, samples + count);
+  if (!run.audio || count <= 0) return;
+  // The chip's samples are unsigned around 0x8000; WAV's 16-bit ones are signed.
+  uint8_t bytes[2 * 4096];
+  for (int done = 0; done < count;) {
+    const int n = count - done < 4096 ? count - done : 4096;
+    for (int i = 0; i < n; ++i) {
+      const uint16_t s = uint16_t(samples[done + i] - 0x8000);
+      bytes[2 * i] = uint8_t(s);
+      bytes[2 * i + 1] = uint8_t(s >> 8);
+    }
+    if (std::fwrite(bytes, 1, size_t(2 * n), run.audio) != size_t(2 * n)) run.audio_failed = true;
+    done += n;
+  }
+  run.audio_samples += uint64_t(count);
 }
 
 void put_u32(FILE* f, uint32_t v) {
@@ -153,10 +172,10 @@ void put_u16(FILE* f, uint16_t v) {
   std::fwrite(b, 1, 2, f);
 }
 
-bool write_wav(const std::string& path, const std::vector<uint16_t>& samples) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  uint32_t data_bytes = uint32_t(samples.size() * 2);
+// The 44-byte header of a 44100 Hz mono 16-bit WAV file of `samples`
+// samples, written where `f` stands.
+void put_wav_header(FILE* f, uint64_t samples) {
+  uint32_t data_bytes = uint32_t(samples * 2);
   std::fwrite("RIFF", 1, 4, f);
   put_u32(f, 36 + data_bytes);
   std::fwrite("WAVEfmt ", 1, 8, f);
@@ -169,15 +188,14 @@ bool write_wav(const std::string& path, const std::vector<uint16_t>& samples) {
   put_u16(f, 16);
   std::fwrite("data", 1, 4, f);
   put_u32(f, data_bytes);
-  // The chip's samples are unsigned around 0x8000; WAV's 16-bit ones are signed.
-  std::vector<uint8_t> bytes(samples.size() * 2);
-  for (size_t i = 0; i < samples.size(); ++i) {
-    uint16_t s = uint16_t(samples[i] - 0x8000);
-    bytes[2 * i] = uint8_t(s);
-    bytes[2 * i + 1] = uint8_t(s >> 8);
-  }
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  return std::fclose(f) == 0;
+}
+
+// Writes the header again with the final sizes and closes the file.
+bool finish_wav(FILE* f, uint64_t samples) {
+  bool ok = std::fseek(f, 0, SEEK_SET) == 0;
+  if (ok) put_wav_header(f, samples);
+  ok = std::ferror(f) == 0 && ok;
+  return std::fclose(f) == 0 && ok;
 }
 
 void hold_keys(long frame) {
@@ -214,7 +232,10 @@ int main(int argc, char** argv) {
   // Binary mode: the same bytes on every host (no CR before each newline).
   FILE* frames_file = std::fopen((out + "/frames.txt").c_str(), "wb");
   run.ports = std::fopen((out + "/ports.txt").c_str(), "wb");
-  if (!frames_file || !run.ports) return fail(1, "cannot write into the out folder " + out);
+  run.audio = std::fopen((out + "/audio.wav").c_str(), "wb");
+  if (!frames_file || !run.ports || !run.audio)
+    return fail(1, "cannot write into the out folder " + out);
+  put_wav_header(run.audio, 0);
   fs::current_path(options.data, failed);
   if (failed) return fail(2, "cannot enter the data folder " + options.data);
 
@@ -258,11 +279,20 @@ int main(int argc, char** argv) {
   sound_offline_flush();
   game_stop();
   sound_set_port_observer(nullptr);
+  // Every Sprite the game made has been destroyed by now: anything still
+  // charged to the sprite memory is a leak of the game's.
+  if (sprite_memory_free() != SPRITE_MEMORY_SIZE) {
+    written = false;
+    fail(1, "sprite memory at shut-down is " + std::to_string(sprite_memory_free()) +
+                " bytes, not " + std::to_string(SPRITE_MEMORY_SIZE));
+  }
 
   if (std::fclose(frames_file) != 0) written = false;
   if (std::fclose(run.ports) != 0) written = false;
   run.ports = nullptr;
-  if (!write_wav(out + "/audio.wav", run.samples)) {
+  const bool audio_written = !run.audio_failed && finish_wav(run.audio, run.audio_samples);
+  run.audio = nullptr;
+  if (!audio_written) {
     written = false;
     fail(1, "cannot write " + out + "/audio.wav");
   }
