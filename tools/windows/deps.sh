@@ -94,10 +94,16 @@ fetch_source() {
   orig=$(ls "$cache/source/${package}_"*.orig.tar.* 2>/dev/null | grep -v '\.asc$' | grep -v -- '.orig-' | head -n 1 || true)
   if [ -z "$orig" ]; then
     apt_prepare
-    say "downloading the $package source package"
-    (cd "$cache/source" && apt-get "${apt_options[@]}" -q --download-only source "$package" >&2) || true
+    say "downloading the $package source package (apt's log: $cache/source/$package.log)"
+    (cd "$cache/source" && apt-get "${apt_options[@]}" -q --download-only source "$package") \
+      > "$cache/source/$package.log" 2>&1 || true
     orig=$(ls "$cache/source/${package}_"*.orig.tar.* 2>/dev/null | grep -v '\.asc$' | grep -v -- '.orig-' | head -n 1 || true)
-    [ -n "$orig" ] || { say "the upstream tarball of $package did not download"; exit 1; }
+    if [ -z "$orig" ]; then
+      cat "$cache/source/$package.log" >&2
+      say "the upstream tarball of $package did not download"
+      exit 1
+    fi
+    say "got $(basename "$orig")"
   fi
 }
 

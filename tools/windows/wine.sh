@@ -16,11 +16,18 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export WINEARCH=win64
 setup=1  # bump when the settings below change
 if [ "$(cat "$WINEPREFIX/.quadrillo-setup" 2>/dev/null)" != "$setup" ]; then
+  # Parallel builds run test programs at once: one of them sets up, the
+  # others wait for it.
   mkdir -p "$WINEPREFIX"
-  wineboot --init >/dev/null 2>&1 || true
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseTakeFocus /t REG_SZ /d N /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Direct3D' /v renderer /t REG_SZ /d gdi /f >/dev/null 2>&1
-  wineserver --wait || true
-  echo "$setup" > "$WINEPREFIX/.quadrillo-setup"
+  exec 9> "$WINEPREFIX.lock"
+  flock 9
+  if [ "$(cat "$WINEPREFIX/.quadrillo-setup" 2>/dev/null)" != "$setup" ]; then
+    wineboot --init >/dev/null 2>&1 || true
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseTakeFocus /t REG_SZ /d N /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Direct3D' /v renderer /t REG_SZ /d gdi /f >/dev/null 2>&1
+    wineserver --wait || true
+    echo "$setup" > "$WINEPREFIX/.quadrillo-setup"
+  fi
+  exec 9>&-
 fi
 exec wine "$@"
