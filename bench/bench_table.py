@@ -166,7 +166,7 @@ def main():
     context = next((r["context"] for r in reports.values() if r), {})
     print()
     print("Machine: " + machine_text(context) + ".")
-    print("Benchmarks: median CPU time of the repetitions (random interleaving); "
+    print("Benchmarks: median CPU time of the repetitions; "
           "running game: user + system CPU of the quadrillo process in Xvfb with a "
           "PulseAudio null sink.")
     if running:

@@ -24,7 +24,7 @@ mkdir -p "$results"
 for bench in "${benches[@]}"; do
   echo "bench: $bench" >&2
   "$build/bench/$bench" --benchmark_repetitions="$repetitions" \
-    --benchmark_report_aggregates_only=true --benchmark_enable_random_interleaving=true \
+    --benchmark_report_aggregates_only=true \
     --benchmark_out="$results/${bench%_bench}.json" --benchmark_out_format=json \
     > "$results/${bench%_bench}.txt" 2>&1
 done
