@@ -2,7 +2,9 @@
 the window titled "Orvalin: Quadrillo" opens at 640 x 480 and shows the logo
 intro; after SPACE it shows the playfield of a new game (compared with the
 Linux quadrillo-replay's picture of the same state); the close message ends
-the program with status 0. Screenshots go to the out folder.
+the program with status 0. With an audio sink (QUADRILLO_SINK, PulseAudio,
+which Wine plays into) the music must be heard. Screenshots go to the out
+folder.
 
 Wine converts the 8-bit picture through DirectDraw, whose 6-bit to 8-bit
 palette scaling may round differently from the PNG writer's, so colours are
@@ -113,6 +115,10 @@ def distinct_colours(grab):
 playfield = replay_frame([""] * 59 + ["SPACE", ""], 61, "playfield")
 backdrop_pixels = (320 - BOARD_RIGHT) * 240
 
+recorder = None
+if os.environ.get("QUADRILLO_SINK"):
+    recording_path = os.path.join(out, "sink.raw")
+    recorder = desktop.start_recording(recording_path)
 process = subprocess.Popen([wine_run, program], cwd=data,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 grab_path = os.path.join(out, "grab.ppm")
@@ -166,6 +172,17 @@ try:
     print("closed after %.1f s with status %d" % (time.monotonic() - begin, status))
     if status != 0:
         desktop.fail("exit status %d" % status)
+
+    if recorder:
+        recorder.terminate()
+        recorder.wait()
+        samples = desktop.read_samples(recording_path)
+        loud = max((abs(v) for v in samples), default=0)
+        print("sink: %d samples recorded, peak %d" % (len(samples), loud))
+        if len(samples) < 44100 or loud < 300:
+            desktop.fail("the sink's recording is silent while music plays")
 finally:
     desktop.stop(process)
+    if recorder:
+        desktop.stop(recorder)
 print("PASS")

@@ -7,7 +7,8 @@
 #      for byte (the machine is deterministic on every host);
 #   3. the package of tools/windows/package.sh, unpacked, its quadrillo.exe
 #      run in a private X server (tests/windows/window_test.py): its window,
-#      the intro, the play screen after SPACE, the close message.
+#      the intro, the play screen after SPACE, the close message, and the
+#      music in a private PulseAudio sink.
 #
 # Installs what is missing (tools/windows/bootstrap.sh), builds the Windows
 # libraries once (tools/windows/deps.sh), then builds into
@@ -91,10 +92,11 @@ stop_wine
 source "$root/scripts/desktop.sh"
 trap 'stop_wine; desktop_stop' EXIT
 desktop_start_x
+desktop_start_sound
 if python3 "$root/tests/windows/window_test.py" "$here/wine.sh" "$unpacked/quadrillo/quadrillo.exe" \
      "$linux_build/tools/replay/quadrillo-replay" "$linux_build/tests/e2e/xwin" "$unpacked/quadrillo" \
      "$results/window" 2>&1 | tee "$results/window.log"; then
-  pass "window: $(basename "$zip_path") unpacked: title, intro, play screen after SPACE, close (screenshots in $results/window)"
+  pass "window: $(basename "$zip_path") unpacked: title, intro, play screen after SPACE, close, music (screenshots in $results/window)"
 else
   fail "window (log: $results/window.log)"
 fi
