@@ -273,8 +273,6 @@ void sprite_draw_rows(const Sprite* sprite, int32_t variant, int32_t x, int32_t 
     X = fixed_wrap_add(X, fixed_mul(m, tilt));
     Y = fixed_wrap_add(Y, m);
   }
-  // The loop ends when the source runs out, not at the screen's edge: rows
-  // off screen are charged like visible ones.
   // Without tilt and stretch every row has the same geometry (see
   // SteadyRows); the choice is made once, for the two known spans only.
   const bool steady = fast_paths && tilt == 0 && stretch == 0 &&
@@ -282,6 +280,8 @@ void sprite_draw_rows(const Sprite* sprite, int32_t variant, int32_t x, int32_t 
   const bool keyed = span == span_copy_keyed;
   const int32_t key = sprite->variant_key[v];
   SteadyRows rows;
+  // The loop ends when the source runs out, not at the screen's edge: rows
+  // off screen are charged like visible ones.
   while (R >= 0 && R < end) {
     const int32_t right = fixed_wrap_add(fixed_wrap_add(X, fixed_wrap_mul(w, W)), 0xFFFF) >> 16;
     const int32_t left = fixed_wrap_add(X, 0xFFFF) >> 16;  // >> rounds towards minus infinity
