@@ -66,7 +66,10 @@ class GameRun {
     if (getcwd(here, sizeof here)) previous_dir_ = here;
     dir_ = testing::TempDir() + "flow_test_" + std::to_string(getpid()) + "_" +
            std::to_string(++count_);
+    // A folder left by an earlier run under the same process id must not
+    // lend this run its files.
     std::error_code made;
+    std::filesystem::remove_all(dir_, made);
     std::filesystem::create_directories(dir_, made);
     EXPECT_FALSE(made) << dir_;
     // An 8 x 8 block of luma 15 for every printable character.
@@ -93,6 +96,8 @@ class GameRun {
     test_release_all_keys();
     if (!previous_dir_.empty()) {
       EXPECT_EQ(chdir(previous_dir_.c_str()), 0);
+      std::error_code removed;
+      std::filesystem::remove_all(dir_, removed);
     }
   }
   void frames(int n) {

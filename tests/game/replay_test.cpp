@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
 
 #include <allegro.h>
 
@@ -43,7 +46,7 @@ TEST(KeyScript, NamesAreAllegroKeysWithoutThePrefix) {
 }
 
 TEST(KeyScript, ReadsOneLinePerFrame) {
-  std::string path = testing::TempDir() + "replay_test.keys";
+  std::string path = testing::TempDir() + "replay_test_" + std::to_string(getpid()) + ".keys";
   FILE* f = std::fopen(path.c_str(), "w");
   ASSERT_NE(f, nullptr);
   std::fputs("SPACE\n\nLEFT  DOWN\r\nUP", f);

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
 
 #include <allegro.h>
 
@@ -22,7 +25,7 @@ constexpr int32_t ONE = 0x10000;
 // A font in which every printable character from ' ' to 'z' is an 8 x 8
 // block of luma 1 and the tab has no glyph (width 0).
 void load_block_font() {
-  std::string path = testing::TempDir() + "title_test_font.fnt";
+  std::string path = testing::TempDir() + "title_test_font_" + std::to_string(getpid()) + ".fnt";
   FILE* f = std::fopen(path.c_str(), "wb");
   ASSERT_NE(f, nullptr);
   for (int c = ' '; c <= 'z'; ++c) {
@@ -256,7 +259,7 @@ TEST(TitleMenu, ZeroWidthCharactersLeaveTheWindowAtOnce) {
 TEST(TitleMenu, WindowHoldsAtMostTheRestOfTheMessage) {
   test_machine_start();
   // Every slot redefined as an empty glyph of width 0 (widths outlive loads).
-  std::string path = testing::TempDir() + "title_test_empty.fnt";
+  std::string path = testing::TempDir() + "title_test_empty_" + std::to_string(getpid()) + ".fnt";
   FILE* f = std::fopen(path.c_str(), "wb");
   ASSERT_NE(f, nullptr);
   for (int c = 0; c < 256; ++c) {
