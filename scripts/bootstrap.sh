@@ -8,6 +8,7 @@ packages=(
   build-essential cmake pkg-config git python3
   liballegro4-dev                    # the Allegro 4 API the machine runs on
   libgtest-dev googletest libbenchmark-dev
+  clang libclang-rt-14-dev valgrind  # the sanitizer and fuzz build, memcheck
   libpng-dev libfreetype-dev fonts-dejavu-core
   libx11-dev xvfb xdotool x11-utils  # end-to-end tests in a private X server
   pulseaudio pulseaudio-utils libasound2-plugins  # a private audio sink

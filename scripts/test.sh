@@ -1,13 +1,27 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole test suite: the unit tests, then the
-# end-to-end tests in a private X server and audio sink started here (and
-# stopped again by process id on exit).
+# Builds everything and runs the whole test suite:
+#  1. the normal build (build/): unit, data, golden-replay and reliability
+#     tests (bad data files, valgrind over a whole game, the 40-minute soak);
+#  2. the sanitizer build (build-sanitize/, clang with AddressSanitizer,
+#     UndefinedBehaviorSanitizer and libFuzzer): the same tests but the
+#     valgrind and soak runs, then every fuzz target for FUZZ_SECONDS (30) each;
+#  3. the end-to-end tests of the normal build in a private X server and audio
+#     sink started here (and stopped again by process id on exit).
+# QUADRILLO_SKIP_SANITIZE=1 leaves out step 2.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/build.sh"
 build=${QUADRILLO_BUILD_DIR:-$root/build}
 
 ctest --test-dir "$build" --output-on-failure -j2 -LE e2e
+
+if [ "${QUADRILLO_SKIP_SANITIZE:-0}" != 1 ]; then
+  sanitize=${QUADRILLO_SANITIZE_BUILD_DIR:-$root/build-sanitize}
+  CC=clang CXX=clang++ QUADRILLO_BUILD_DIR="$sanitize" "$root/scripts/build.sh" \
+    -DQUADRILLO_SANITIZE=ON -DQUADRILLO_FUZZ=ON -DQUADRILLO_BENCH=OFF
+  ctest --test-dir "$sanitize" --output-on-failure -j2 -LE e2e
+  "$root/scripts/fuzz.sh" "$sanitize"
+fi
 
 source "$root/scripts/desktop.sh"
 desktop_start_x
