@@ -38,8 +38,10 @@ void score_new_game() {
 void score_lines(int32_t n) {
   if (n < 0 || n > 4) n = n < 0 ? 0 : 4;  // a piece spans at most four rows
   int32_t points = LINE_POINTS[n] * (state.level + 1);
-  state.lines += n;
-  state.score += points;
+  // Both wrap at 32 bits like all of the machine's arithmetic (a game left
+  // running for days can pass 2^31 points); unsigned, so the wrap is defined.
+  state.lines = int32_t(uint32_t(state.lines) + uint32_t(n));
+  state.score = int32_t(uint32_t(state.score) + uint32_t(points));
   if (state.level < state.lines / 10) state.level = state.lines / 10;  // never falls
   if (state.level > LEVEL_MAX) state.level = LEVEL_MAX;
   state.gravity_delay = LEVEL_DELAYS[state.level];

@@ -80,6 +80,18 @@ TEST(ScoreLines, TheLevelStopsAt19AndNeverFalls) {
   EXPECT_EQ(score_state().gravity_delay, 22) << "0 rows only refreshes the delay";
 }
 
+TEST(ScoreLines, ScoreAndLinesWrapAt32Bits) {
+  score_reset();
+  score_new_game();
+  s().score = INT32_MAX - 10;
+  s().lines = INT32_MAX;
+  s().level = 19;
+  score_lines(4);  // 1200 x 20 points
+  EXPECT_EQ(score_state().score, INT32_MIN + 23989);
+  EXPECT_EQ(score_state().lines, INT32_MIN + 3);
+  EXPECT_EQ(score_state().level, 19) << "a wrapped line count does not lower the level";
+}
+
 TEST(ScoreLines, NewGameKeepsTheDropTimer) {
   score_reset();
   s().score = 77;
