@@ -152,7 +152,7 @@ try:
         desktop.fail("the intro already looks like the playfield")
 
     desktop.press(window, "space")
-    play = settle(lambda g: mismatches(g, playfield, BOARD_RIGHT, 320) == 0, 5)
+    play = settle(lambda g: mismatches(g, playfield, BOARD_RIGHT, 320) == 0, 10)
     write_png(play, os.path.join(out, "play.png"))
     bad = mismatches(play, playfield, BOARD_RIGHT, 320)
     board_bad = mismatches(play, playfield, 0, BOARD_RIGHT)
