@@ -16,11 +16,13 @@ set(CMAKE_RC_COMPILER ${QUADRILLO_MINGW}-windres)
 set(CMAKE_AR ${QUADRILLO_MINGW}-gcc-ar-posix CACHE FILEPATH "")
 set(CMAKE_RANLIB ${QUADRILLO_MINGW}-gcc-ranlib-posix CACHE FILEPATH "")
 
+# Kept in the cache, so a later re-run of CMake without the environment
+# variable still finds the same libraries.
 if(NOT QUADRILLO_WINDOWS_PREFIX)
   if(DEFINED ENV{QUADRILLO_WINDOWS_CACHE})
-    set(QUADRILLO_WINDOWS_PREFIX $ENV{QUADRILLO_WINDOWS_CACHE}/prefix)
+    set(QUADRILLO_WINDOWS_PREFIX $ENV{QUADRILLO_WINDOWS_CACHE}/prefix CACHE PATH "Windows libraries")
   else()
-    set(QUADRILLO_WINDOWS_PREFIX $ENV{HOME}/.cache/quadrillo-windows/prefix)
+    set(QUADRILLO_WINDOWS_PREFIX $ENV{HOME}/.cache/quadrillo-windows/prefix CACHE PATH "Windows libraries")
   endif()
 endif()
 # Passed on to try_compile projects, which read this file again.
