@@ -51,6 +51,10 @@ try:
         time.sleep(0.02)
     if window is None:
         desktop.fail("no window appeared")
+    # The window may be mapped before it takes its final size.
+    deadline = time.monotonic() + 2
+    while desktop.window_size(window) != (640, 480) and time.monotonic() < deadline:
+        time.sleep(0.02)
     if desktop.window_size(window) != (640, 480):
         desktop.fail("window is %r, not 640 x 480" % (desktop.window_size(window),))
     time.sleep(0.4)  # the window maps before its first clear and palette

@@ -6,7 +6,15 @@
 // Usage: sound_correlate REF.wav REC.raw START LENGTH MIN_LAG MAX_LAG
 //   compares ref[START .. START+LENGTH) with rec[START+lag ..] for every lag
 //   in MIN_LAG..MAX_LAG (samples; the recording may start before or after the
-//   reference) and prints "lag <samples> correlation <r>".
+//   reference) and prints "lag <samples> correlation <r>", then the same
+//   comparison in quarter-second windows, each aligned on its own within
+//   WINDOW_SLACK samples of the whole stretch's lag: "windows <n> mean <r>
+//   median <r> min <r> lag_min <samples> lag_max <samples>" (the mean
+//   weighted by the windows' energy); the sorted window correlations go to
+//   standard error. A register write that the pump applies late shifts
+//   the tone oscillators' phase from then on; each window must still match
+//   the rendering sample for sample once so shifted.
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdint>
@@ -17,6 +25,28 @@
 namespace {
 
 using Complex = std::complex<double>;
+
+constexpr long WINDOW_LENGTH = 11025;  // a quarter second
+constexpr long WINDOW_SLACK  = 2048;   // a write may land up to a stream buffer late
+
+// Pearson correlation of ref[a .. a+n) with rec[b .. b+n); energy of the
+// reference part in `energy`.
+double pearson(const std::vector<double>& ref, long a, const std::vector<double>& rec, long b,
+               long n, double& energy) {
+  double sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
+  for (long k = 0; k < n; ++k) {
+    double x = ref[a + k], y = rec[b + k];
+    sx += x;
+    sy += y;
+    sxx += x * x;
+    syy += y * y;
+    sxy += x * y;
+  }
+  double vx = sxx - sx * sx / double(n), vy = syy - sy * sy / double(n);
+  energy = vx;
+  if (vx <= 0 || vy <= 0) return 0;
+  return (sxy - sx * sy / double(n)) / std::sqrt(vx * vy);
+}
 
 bool read_samples(const char* path, long skip_bytes, std::vector<double>& out) {
   FILE* file = std::fopen(path, "rb");
@@ -123,5 +153,41 @@ int main(int argc, char** argv) {
     }
   }
   std::printf("lag %ld correlation %.4f\n", best_lag, best);
+
+  std::vector<double> window_correlations;
+  double weighted = 0, total_energy = 0, worst = 2;
+  long windows = 0, lag_min = best_lag, lag_max = best_lag;
+  for (long w = start; w + WINDOW_LENGTH <= start + length; w += WINDOW_LENGTH) {
+    double window_best = -2, energy = 0;
+    long window_lag = best_lag;
+    for (long lag = best_lag - WINDOW_SLACK; lag <= best_lag + WINDOW_SLACK; ++lag) {
+      if (w + lag < 0 || w + lag + WINDOW_LENGTH > long(rec.size())) continue;
+      double e = 0;
+      double r = pearson(ref, w, rec, w + lag, WINDOW_LENGTH, e);
+      if (r > window_best) {
+        window_best = r;
+        window_lag = lag;
+        energy = e;
+      }
+    }
+    if (energy <= 0) continue;  // a silent window says nothing
+    ++windows;
+    window_correlations.push_back(window_best);
+    weighted += window_best * energy;
+    total_energy += energy;
+    if (window_best < worst) worst = window_best;
+    if (window_lag < lag_min) lag_min = window_lag;
+    if (window_lag > lag_max) lag_max = window_lag;
+  }
+  if (windows == 0) {
+    std::printf("windows 0 mean 0 median 0 min 0 lag_min %ld lag_max %ld\n", best_lag, best_lag);
+    return 0;
+  }
+  std::sort(window_correlations.begin(), window_correlations.end());
+  double median = window_correlations[window_correlations.size() / 2];
+  std::printf("windows %ld mean %.4f median %.4f min %.4f lag_min %ld lag_max %ld\n", windows,
+              weighted / total_energy, median, worst, lag_min, lag_max);
+  for (double r : window_correlations) std::fprintf(stderr, "%.3f ", r);
+  std::fprintf(stderr, "\n");
   return 0;
 }
