@@ -270,7 +270,9 @@ void game_stop() {
 
 int game_main() {
   if (!game_start()) {
-    std::fputs("quadrillo: no display could be opened\n", stderr);
+    // One line: the host's own reason follows when it gave one.
+    const char* reason = machine_host_error();
+    std::fprintf(stderr, "quadrillo: no display could be opened%s%s\n", *reason ? ": " : "", reason);
     return 1;
   }
   if (!machine_quit_requested()) {

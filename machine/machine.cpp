@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "blitter/sprite.h"
 #include "machine/machine_internal.h"
@@ -27,6 +28,14 @@ uint32_t         total_cycles;           // cycles since start, wraps modulo 2^3
 uint32_t         sound_cycle_remainder;  // 0..5 cycles not yet passed on as a sound tick
 uint64_t         frames_elapsed;         // frame ends crossed since start
 MachineHooks     hooks;
+char             host_error[ALLEGRO_ERROR_SIZE];  // why the last display attempt failed, or ""
+
+// Keeps the host's words on a failure to get a display, before later host
+// calls overwrite them.
+void remember_host_error() {
+  std::strncpy(host_error, allegro_error, sizeof host_error - 1);
+  host_error[sizeof host_error - 1] = 0;
+}
 
 inline constexpr uint32_t SOUND_TICK_CYCLES = 6;
 
@@ -78,6 +87,7 @@ int machine_init() {
   } else if (allegro_init() != 0) {
     // No system driver at all (no X server to talk to): Allegro's keyboard
     // start-up would crash, and no graphics mode could be set anyway.
+    remember_host_error();
     return 0;
   } else {
     install_keyboard();
@@ -126,7 +136,12 @@ int machine_set_display(int attempt) {
     if (ok) break;
     ++attempt;
   }
-  if (!ok) return 0;  // two passes inverted the flag back to where it was
+  if (!ok) {
+    if (hooks.set_gfx_mode) host_error[0] = 0;  // a tool's refusal has no host reason
+    else remember_host_error();
+    return 0;  // two passes inverted the flag back to where it was
+  }
+  host_error[0] = 0;
   if (has_host_screen()) {
     palette_build();
     clear_to_color(screen, 0);
@@ -165,6 +180,8 @@ void machine_present() {
 }
 
 int machine_quit_requested() { return quit_requested.load(); }
+
+const char* machine_host_error() { return host_error; }
 
 void machine_set_title(const char* title) {
   // Allegro does nothing here when its system driver has no window title.

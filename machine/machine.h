@@ -44,6 +44,7 @@ void machine_wait(int what);
 void machine_present();
 
 int  machine_quit_requested();             // -1 once the close button was pressed
+const char* machine_host_error();         // the host's reason when no display could be had, or ""
 void machine_set_title(const char* title); // the host window's title
 void machine_timer_tick();                 // host timer callback (another thread)
 void machine_close_button();               // host close-button callback (another thread)

@@ -111,11 +111,25 @@ menu = replay_frame([""] * 60 + ["SPACE", "", "ESC", ""], 64, "menu")
 
 recording_path = os.path.join(work, "sink.raw")
 recorder = desktop.start_recording(recording_path)
-process = subprocess.Popen([program], cwd=data)
+
+def start_game():
+    """Starts the game; the X server has refused a start (the game said it
+    could not open a display) once in many runs on a loaded host, so a start
+    that ends at once is reported and tried again, twice at most."""
+    for attempt in range(3):
+        game = subprocess.Popen([program], cwd=data, stderr=subprocess.PIPE, text=True)
+        found = desktop.find_window("Orvalin: Quadrillo", timeout=15)
+        if found is not None or game.poll() is None:
+            return game, found
+        print("start %d ended with status %d: %s" % (attempt + 1, game.returncode,
+                                                   game.stderr.read().strip()))
+    return game, None
+
+
+process, window = start_game()
 try:
     # The title comes after the 75 black start-up frames; the intro then lasts
     # 4.8 s, time enough for SPACE.
-    window = desktop.find_window("Orvalin: Quadrillo", timeout=15)
     if window is None:
         desktop.fail("no window titled 'Orvalin: Quadrillo'")
     if desktop.window_size(window) != (640, 480):
