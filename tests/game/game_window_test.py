@@ -8,12 +8,10 @@ button ends the program with status 0 within one second.
 Usage: game_window_test.py QUADRILLO QUADRILLO_REPLAY XWIN DATA_DIR
 Exits 77 (skipped) without DISPLAY or QUADRILLO_SINK."""
 import os
-import struct
 import subprocess
 import sys
 import tempfile
 import time
-import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import desktop  # noqa: E402
@@ -26,46 +24,6 @@ work = tempfile.mkdtemp(prefix="quadrillo-e2e-")
 CELL, ORIGIN, COLUMNS, ROWS = 13, 3, 10, 18
 
 
-def read_png(path):
-    """An 8-bit RGB PNG as (width, height, bytes of RGB triples)."""
-    with open(path, "rb") as f:
-        data_bytes = f.read()
-    if data_bytes[:8] != b"\x89PNG\r\n\x1a\n":
-        desktop.fail("%s is not a PNG" % path)
-    pos, idat, width, height = 8, b"", 0, 0
-    while pos < len(data_bytes):
-        length = struct.unpack(">I", data_bytes[pos:pos + 4])[0]
-        kind, body = data_bytes[pos + 4:pos + 8], data_bytes[pos + 8:pos + 8 + length]
-        pos += 12 + length
-        if kind == b"IHDR":
-            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
-            if depth != 8 or colour != 2:
-                desktop.fail("%s: expected 8-bit RGB" % path)
-        elif kind == b"IDAT":
-            idat += body
-    raw, stride, out = zlib.decompress(idat), width * 3, bytearray()
-    previous = bytearray(stride)
-    for y in range(height):
-        kind, row = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            a = row[i - 3] if i >= 3 else 0
-            b = previous[i]
-            c = previous[i - 3] if i >= 3 else 0
-            if kind == 1:
-                row[i] = (row[i] + a) & 255
-            elif kind == 2:
-                row[i] = (row[i] + b) & 255
-            elif kind == 3:
-                row[i] = (row[i] + (a + b) // 2) & 255
-            elif kind == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                row[i] = (row[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-        out += row
-        previous = row
-    return width, height, bytes(out)
-
-
 def replay_frame(keys, frame, name):
     """The picture quadrillo-replay presents in loop frame `frame` of `keys`."""
     folder = os.path.join(work, name)
@@ -74,7 +32,7 @@ def replay_frame(keys, frame, name):
         f.write("\n".join(keys) + "\n")
     subprocess.run([replay, "--data", data, "--keys", script, "--frames", str(frame),
                     "--out", folder, "--png", str(frame)], check=True)
-    return read_png(os.path.join(folder, "frame-%d.png" % frame))
+    return desktop.read_png(os.path.join(folder, "frame-%d.png" % frame))
 
 
 def window_at(grab, x, y):

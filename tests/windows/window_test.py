@@ -30,47 +30,6 @@ TOLERANCE = 8       # per colour component, 0..255
 BOARD_RIGHT = 140   # machine pixels left of this hold the board and its piece
 
 
-def read_png(path):
-    """An 8-bit RGB PNG as (width, height, bytes of RGB triples)."""
-    with open(path, "rb") as f:
-        raw = f.read()
-    if raw[:8] != b"\x89PNG\r\n\x1a\n":
-        desktop.fail("%s is not a PNG" % path)
-    pos, idat, width, height = 8, b"", 0, 0
-    while pos < len(raw):
-        length = struct.unpack(">I", raw[pos:pos + 4])[0]
-        kind, body = raw[pos + 4:pos + 8], raw[pos + 8:pos + 8 + length]
-        pos += 12 + length
-        if kind == b"IHDR":
-            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
-            if depth != 8 or colour != 2:
-                desktop.fail("%s: expected 8-bit RGB" % path)
-        elif kind == b"IDAT":
-            idat += body
-    pixels, stride, result = zlib.decompress(idat), width * 3, bytearray()
-    previous = bytearray(stride)
-    for y in range(height):
-        kind = pixels[y * (stride + 1)]
-        row = bytearray(pixels[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            a = row[i - 3] if i >= 3 else 0
-            b = previous[i]
-            c = previous[i - 3] if i >= 3 else 0
-            if kind == 1:
-                row[i] = (row[i] + a) & 255
-            elif kind == 2:
-                row[i] = (row[i] + b) & 255
-            elif kind == 3:
-                row[i] = (row[i] + (a + b) // 2) & 255
-            elif kind == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                row[i] = (row[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-        result += row
-        previous = row
-    return width, height, bytes(result)
-
-
 def write_png(picture, path):
     width, height, rgb = picture
     rows = b"".join(b"\0" + rgb[y * width * 3:(y + 1) * width * 3] for y in range(height))
@@ -92,7 +51,7 @@ def replay_frame(keys, frame, name):
     subprocess.run([replay, "--data", data, "--keys", script, "--frames", str(frame),
                     "--out", folder, "--png", str(frame)], check=True,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return read_png(os.path.join(folder, "frame-%d.png" % frame))
+    return desktop.read_png(os.path.join(folder, "frame-%d.png" % frame))
 
 
 def close(a, b):
