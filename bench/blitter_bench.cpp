@@ -22,16 +22,12 @@ namespace {
 
 constexpr int32_t ONE = 0x10000;
 
-int always_succeeds(int, int, int) { return 0; }
 
 // Starts the machine once, without a window, timer wait or system driver.
 void start_machine() {
   static bool started = false;
   if (started) return;
-  MachineHooks hooks{};
-  hooks.set_gfx_mode = always_succeeds;
-  hooks.unpaced = -1;
-  hooks.no_system = -1;
+  MachineHooks hooks = machine_headless_hooks();
   machine_set_hooks(hooks);
   machine_init();
   started = true;

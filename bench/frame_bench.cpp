@@ -25,7 +25,6 @@ namespace {
 constexpr double FRAME_PERIOD_SECONDS = 0.020;  // 50 frames per second
 constexpr int32_t HOLD_FALL = 50;               // frames to the next gravity step
 
-int always_succeeds(int, int, int) { return 0; }
 void discard(const uint16_t*, int, void*) {}
 
 bool started;
@@ -35,10 +34,7 @@ bool start_game() {
   if (started) return true;
   if (chdir(QUADRILLO_DATA_DIR) != 0) return false;
   sound_offline_install(discard, nullptr);
-  MachineHooks hooks{};
-  hooks.set_gfx_mode = always_succeeds;
-  hooks.unpaced = -1;
-  hooks.no_system = -1;
+  MachineHooks hooks = machine_headless_hooks();
   machine_set_hooks(hooks);
   started = game_start() != 0;
   return started;

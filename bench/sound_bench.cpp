@@ -21,7 +21,6 @@ namespace {
 constexpr double REAL_TIME_RATE = 44100;  // samples per second the host plays
 constexpr int    BUFFER = 512;            // the pump's first buffer length
 
-int always_succeeds(int, int, int) { return 0; }
 void discard(const uint16_t*, int, void*) {}
 
 // Starts the machine once, headless and unpaced, on the offline host so the
@@ -30,10 +29,7 @@ void start_machine() {
   static bool started = false;
   if (started) return;
   sound_offline_install(discard, nullptr);
-  MachineHooks hooks{};
-  hooks.set_gfx_mode = always_succeeds;
-  hooks.unpaced = -1;
-  hooks.no_system = -1;
+  MachineHooks hooks = machine_headless_hooks();
   machine_set_hooks(hooks);
   machine_init();
   started = true;

@@ -79,6 +79,14 @@ void frame_end() {
 
 void machine_set_hooks(const MachineHooks& new_hooks) { hooks = new_hooks; }
 
+MachineHooks machine_headless_hooks() {
+  MachineHooks headless{};
+  headless.set_gfx_mode = [](int, int, int) { return 0; };
+  headless.unpaced = -1;
+  headless.no_system = -1;
+  return headless;
+}
+
 int machine_init() {
   if (hooks.no_system) {
     // Without a system driver Allegro has no keyboard or timer to install

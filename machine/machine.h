@@ -72,3 +72,8 @@ struct MachineHooks {
   int no_system;  // -1: start Allegro without a system driver (no X server)
 };
 void machine_set_hooks(const MachineHooks& hooks);
+
+// The hooks of a machine with no host at all, as tools, tests and benchmarks
+// run it: a graphics mode that always succeeds without a screen, no pacing,
+// no system driver. Callers add their own `presented`.
+MachineHooks machine_headless_hooks();

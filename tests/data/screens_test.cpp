@@ -24,7 +24,6 @@ const std::string DATA = QUADRILLO_DATA_DIR;
 const std::string SCREENS = SCREENS_OUT_DIR;
 
 BITMAP* last_shown;
-int always_succeeds(int, int, int) { return 0; }
 void remember_shown(BITMAP* shown) { last_shown = shown; }
 
 void save(const char* name) {
@@ -61,11 +60,8 @@ void tap(int scancode) {
 
 TEST(Screens, TitlePlayAndGameOverAsAPlayerSeesThem) {
   test_machine_start();
-  MachineHooks hooks{};
-  hooks.set_gfx_mode = always_succeeds;
+  MachineHooks hooks = machine_headless_hooks();
   hooks.presented = remember_shown;
-  hooks.unpaced = -1;
-  hooks.no_system = -1;
   machine_set_hooks(hooks);
   std::error_code made;
   std::filesystem::create_directories(SCREENS, made);

@@ -13,7 +13,6 @@
 
 namespace {
 
-int always_succeeds(int, int, int) { return 0; }
 void discard_samples(const uint16_t*, int, void*) {}
 
 bool started;
@@ -24,10 +23,7 @@ std::string folder;
 
 void fuzz_machine_start(bool render_sound) {
   if (!started) {
-    MachineHooks hooks{};
-    hooks.set_gfx_mode = always_succeeds;
-    hooks.unpaced = -1;
-    hooks.no_system = -1;
+    MachineHooks hooks = machine_headless_hooks();
     machine_set_hooks(hooks);
     if (render_sound) sound_offline_install(discard_samples, nullptr);
     fuzz_check(machine_init() != 0, "the headless machine did not start");

@@ -34,7 +34,6 @@ struct DataFiles {
 };
 
 BITMAP* last_shown;
-int always_succeeds(int, int, int) { return 0; }
 void remember_shown(BITMAP* shown) { last_shown = shown; }
 
 void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -56,11 +55,8 @@ class GameRun {
  public:
   explicit GameRun(const DataFiles& files) {
     test_machine_start();
-    MachineHooks hooks{};
-    hooks.set_gfx_mode = always_succeeds;
+    MachineHooks hooks = machine_headless_hooks();
     hooks.presented = remember_shown;
-    hooks.unpaced = -1;
-    hooks.no_system = -1;
     machine_set_hooks(hooks);
     char here[4096];
     if (getcwd(here, sizeof here)) previous_dir_ = here;

@@ -39,7 +39,7 @@ int recording_set_mode(int card, int width, int height) {
 struct RecordedModes {
   RecordedModes() {
     test_machine_start();
-    MachineHooks hooks = test_headless_hooks();
+    MachineHooks hooks = machine_headless_hooks();
     hooks.set_gfx_mode = recording_set_mode;
     machine_set_hooks(hooks);
     mode_requests.clear();
@@ -50,7 +50,7 @@ struct RecordedModes {
   ~RecordedModes() {
     refuse_fullscreen_320 = refuse_fullscreen_640 = refuse_windowed = false;
     if (machine_fullscreen()) machine_set_display(0);
-    machine_set_hooks(test_headless_hooks());
+    machine_set_hooks(machine_headless_hooks());
     test_release_all_keys();
   }
 };
@@ -112,7 +112,7 @@ TEST(MachineClock, TotalCyclesWrapsModulo32Bits) {
 TEST(MachinePresent, ShowsTheCurrentBufferAndSwitchesToTheOther) {
   test_machine_start();
   static BITMAP* shown;
-  MachineHooks hooks = test_headless_hooks();
+  MachineHooks hooks = machine_headless_hooks();
   hooks.presented = [](BITMAP* b) { shown = b; };
   machine_set_hooks(hooks);
   int first = machine_current_buffer();
@@ -124,7 +124,7 @@ TEST(MachinePresent, ShowsTheCurrentBufferAndSwitchesToTheOther) {
   EXPECT_EQ(machine_frame_cycles(), 0) << "a present ends the frame";
   machine_present();
   EXPECT_EQ(machine_back_buffer(), drawn);
-  machine_set_hooks(test_headless_hooks());
+  machine_set_hooks(machine_headless_hooks());
 }
 
 TEST(MachinePresent, BackBuffersAre8BitAndStartBlack) {
@@ -213,14 +213,14 @@ class MachinePacing : public testing::Test {
  protected:
   void SetUp() override {
     test_machine_start();
-    MachineHooks hooks = test_headless_hooks();
+    MachineHooks hooks = machine_headless_hooks();
     hooks.unpaced = 0;
     machine_set_hooks(hooks);
   }
   void TearDown() override {
     running = false;
     if (ticker.joinable()) ticker.join();
-    machine_set_hooks(test_headless_hooks());
+    machine_set_hooks(machine_headless_hooks());
     machine_set_tick_counter(0);
   }
   void start_ticking() {

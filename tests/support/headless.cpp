@@ -7,22 +7,13 @@
 
 namespace {
 
-int always_succeeds(int, int, int) { return 0; }
 bool started;
 
 }  // namespace
 
-MachineHooks test_headless_hooks() {
-  MachineHooks hooks{};
-  hooks.set_gfx_mode = always_succeeds;
-  hooks.unpaced = -1;
-  hooks.no_system = -1;
-  return hooks;
-}
-
 void test_machine_start() {
   if (!started) {
-    machine_set_hooks(test_headless_hooks());
+    machine_set_hooks(machine_headless_hooks());
     machine_init();
     started = true;
   }

@@ -7,14 +7,9 @@
 
 struct BITMAP;
 
-// The hooks test_machine_start installs: a graphics mode that always
-// succeeds without a screen, no pacing, no system driver. Tests that change
-// the hooks put these back when they are done.
-MachineHooks test_headless_hooks();
-
-// Starts the machine once per process (machine_init with a graphics mode that
-// always succeeds and no pacing), then puts the clock back to 0. Later calls
-// only reset the clock. Every test that draws or charges cycles calls it.
+// Starts the machine once per process (machine_init with the hooks of
+// machine_headless_hooks), then puts the clock back to 0. Later calls only
+// reset the clock. Every test that draws or charges cycles calls it.
 void test_machine_start();
 
 // Releases every key in Allegro's key[].

@@ -22,7 +22,6 @@ namespace {
 constexpr int TITLE_WIDTH = 195;
 constexpr int TITLE_HEIGHT = 26;
 
-int always_succeeds(int, int, int) { return 0; }
 
 // The title picture as the game makes it: bytes stored inverted, key 0.
 // Returns a Sprite of its first letter, columns [first, last) of the picture.
@@ -84,10 +83,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  MachineHooks hooks{};
-  hooks.set_gfx_mode = always_succeeds;
-  hooks.unpaced = -1;
-  hooks.no_system = -1;
+  MachineHooks hooks = machine_headless_hooks();
   machine_set_hooks(hooks);
   machine_init();
 

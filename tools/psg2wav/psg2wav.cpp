@@ -172,7 +172,6 @@ bool write_wav(const char* path, const std::vector<uint16_t>& samples) {
   return std::fclose(file) == 0 && ok;
 }
 
-int always_succeeds(int, int, int) { return 0; }
 
 }  // namespace
 
@@ -197,10 +196,7 @@ int main(int argc, char** argv) {
 
   std::vector<uint16_t> samples;
   sound_offline_install(collect, &samples);
-  MachineHooks hooks{};
-  hooks.set_gfx_mode = always_succeeds;
-  hooks.unpaced = -1;
-  hooks.no_system = -1;
+  MachineHooks hooks = machine_headless_hooks();
   machine_set_hooks(hooks);
   machine_init();
 

@@ -129,7 +129,6 @@ std::string parse(int argc, char** argv, Options& options, bool& help) {
   return "";
 }
 
-int always_succeeds(int, int, int) { return 0; }
 
 void on_present(BITMAP* shown) {
   for (int y = 0; y < SCREEN_HEIGHT; ++y)
@@ -240,11 +239,8 @@ int main(int argc, char** argv) {
   if (failed) return fail(2, "cannot enter the data folder " + options.data);
 
   run.shown.assign(size_t(SCREEN_WIDTH) * SCREEN_HEIGHT, 0);
-  MachineHooks hooks{};
-  hooks.set_gfx_mode = always_succeeds;
+  MachineHooks hooks = machine_headless_hooks();
   hooks.presented = on_present;
-  hooks.unpaced = -1;
-  hooks.no_system = -1;
   machine_set_hooks(hooks);
   sound_offline_install(on_samples, nullptr);
   sound_set_port_observer(on_port);
