@@ -13,8 +13,7 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-import desktop  # noqa: E402
+import desktop
 
 TITLE = "Orvalin: Quadrillo"
 TICKS = os.sysconf("SC_CLK_TCK")

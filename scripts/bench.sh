@@ -34,7 +34,7 @@ done
 source "$root/scripts/desktop.sh"
 if desktop_start_x >&2 && desktop_start_sound >&2; then
   echo "bench: the running game, ${seconds} s of title menu and ${seconds} s of play" >&2
-  python3 "$root/bench/running_game.py" "$build/game/quadrillo" "$root/data" "$seconds" \
+  PYTHONPATH="$root/tests/support" python3 "$root/bench/running_game.py" "$build/game/quadrillo" "$root/data" "$seconds" \
     > "$results/running.json" || rm -f "$results/running.json"
 else
   echo "bench: no private X server or audio sink: the running game is not measured" >&2

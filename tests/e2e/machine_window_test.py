@@ -10,8 +10,7 @@ import tempfile
 import threading
 import time
 
-sys.path.insert(0, os.path.dirname(__file__))
-import desktop  # noqa: E402
+import desktop
 
 desktop.require_desktop()
 program, xwin = sys.argv[1], sys.argv[2]

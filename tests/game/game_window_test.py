@@ -13,8 +13,7 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-import desktop  # noqa: E402
+import desktop
 
 desktop.require_desktop(sound=True)
 program, replay, xwin, data = sys.argv[1:5]

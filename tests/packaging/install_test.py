@@ -8,8 +8,7 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e"))
-import desktop  # noqa: E402
+import desktop
 
 build, xwin = sys.argv[1], sys.argv[2]
 work = tempfile.mkdtemp(prefix="quadrillo-install-")

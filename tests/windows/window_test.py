@@ -19,8 +19,7 @@ import sys
 import time
 import zlib
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-import desktop  # noqa: E402
+import desktop
 
 desktop.require_desktop()
 wine_run, program, replay, xwin, data, out = sys.argv[1:7]

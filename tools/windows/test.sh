@@ -93,7 +93,7 @@ source "$root/scripts/desktop.sh"
 trap 'stop_wine; desktop_stop' EXIT
 desktop_start_x
 desktop_start_sound
-if python3 "$root/tests/windows/window_test.py" "$here/wine.sh" "$unpacked/quadrillo/quadrillo.exe" \
+if PYTHONPATH="$root/tests/support" python3 "$root/tests/windows/window_test.py" "$here/wine.sh" "$unpacked/quadrillo/quadrillo.exe" \
      "$linux_build/tools/replay/quadrillo-replay" "$linux_build/tests/e2e/xwin" "$unpacked/quadrillo" \
      "$results/window" 2>&1 | tee "$results/window.log"; then
   pass "window: $(basename "$zip_path") unpacked: title, intro, play screen after SPACE, close, music (screenshots in $results/window)"
