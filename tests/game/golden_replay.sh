@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Golden replay: runs quadrillo-replay on a checked-in key script (one line per
 # loop frame, as many frames as the script has lines) with the real data files
-# and compares frames.txt and ports.txt with the checked-in ones. A changed
-# line fails and names the first differing frame (or port write).
+# and compares frames.txt and ports.txt with the checked-in ones, and the
+# SHA-256 of audio.wav with audio.sha256. A changed line fails and names the
+# first differing frame (or port write).
 #
 # To accept a deliberate change of the game's pictures, timing or music, run
 # with QUADRILLO_REGENERATE_GOLDEN=1 (e.g. `QUADRILLO_REGENERATE_GOLDEN=1 ctest
@@ -19,6 +20,7 @@ trap 'rm -rf "$out"' EXIT
 
 if [ "${QUADRILLO_REGENERATE_GOLDEN:-}" = 1 ]; then
   cp "$out/frames.txt" "$out/ports.txt" "$golden/"
+  (cd "$out" && sha256sum audio.wav) > "$golden/audio.sha256"
   echo "golden: regenerated $golden ($frames frames)"
   exit 0
 fi
@@ -46,5 +48,15 @@ first_difference() {
 }
 first_difference frames.txt frame
 first_difference ports.txt "port write"
-[ $status -eq 0 ] && echo "golden: $frames frames and $(wc -l < "$out/ports.txt") port writes match $golden"
+# The audio is pinned by its hash: a fault in synthesis or in the timing of
+# the port writes changes it even when every register write is the same.
+want=$(cut -d' ' -f1 "$golden/audio.sha256" 2>/dev/null || true)
+got=$(sha256sum < "$out/audio.wav" | cut -d' ' -f1)
+if [ "$want" != "$got" ]; then
+  echo "golden: audio.wav differs from $golden/audio.sha256"
+  echo "  expected: ${want:-(missing)}"
+  echo "  got:      $got"
+  status=1
+fi
+[ $status -eq 0 ] && echo "golden: $frames frames, $(wc -l < "$out/ports.txt") port writes and the audio match $golden"
 exit $status
