@@ -9,7 +9,6 @@
 
 #include "blitter/draw.h"
 #include "blitter/sprite.h"
-#include "game/board_internal.h"
 #include "machine/random.h"
 
 namespace {
@@ -49,6 +48,12 @@ bool inside(int col, int row) {
   return col >= 0 && col < BOARD_COLUMNS && row >= 0 && row < BOARD_ROWS;
 }
 
+// 2048 equally likely values; pieces 0, 2, 4, 6 get 293 of them, 1, 3, 5 get 292.
+int piece_choose(int draw) {
+  int r = draw >> 4;
+  return std::min(6, (r * 7) / 2047);
+}
+
 }  // namespace
 
 void board_clear() { std::fill(std::begin(board), std::end(board), uint8_t(0)); }
@@ -76,12 +81,6 @@ int piece_collides() {
   for (const auto& b : current_piece.blocks)
     if (board_get(current_piece.x + b[0], current_piece.y + b[1]) != 0) return -1;
   return 0;
-}
-
-int piece_choose(int draw) {
-  // 2048 equally likely values; pieces 0, 2, 4, 6 get 293 of them, 1, 3, 5 get 292.
-  int r = draw >> 4;
-  return std::min(6, (r * 7) / 2047);
 }
 
 void piece_spawn() {
@@ -182,19 +181,4 @@ void board_sprites_destroy() {
   }
 }
 
-Piece& piece_current() { return current_piece; }
-
-Piece piece_template(int kind) {
-  Piece placed;
-  const PieceKind& k = PIECE_KINDS[kind];
-  for (int i = 0; i < 4; ++i) {
-    placed.blocks[i][0] = k.blocks[i][0];
-    placed.blocks[i][1] = k.blocks[i][1];
-  }
-  placed.x = 5.0f + k.start_x;
-  placed.y = 0.0f;
-  placed.colour = k.colour;
-  return placed;
-}
-
-const uint8_t* board_cells() { return board; }
+const Piece& piece_current() { return current_piece; }

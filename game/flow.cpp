@@ -11,11 +11,8 @@
 #include "blitter/fixed.h"
 #include "blitter/sprite.h"
 #include "game/board.h"
-#include "game/flow_internal.h"
 #include "game/score.h"
-#include "game/score_internal.h"
 #include "game/title.h"
-#include "game/title_internal.h"
 #include "machine/keyboard.h"
 #include "machine/machine.h"
 #include "sound/psg.h"
@@ -45,9 +42,18 @@ constexpr int LOGO_WIDTH = 320, LOGO_HEIGHT = 42;
 constexpr int TITLE_WIDTH = 195, TITLE_HEIGHT = 26;
 constexpr int BEACH_WIDTH = 320, BEACH_HEIGHT = 240;
 
-constexpr FlowState START_STATE = {STATE_LOGO_INTRO, 0, 15, 0, 0, CLEAR_FRAMES, 0, 0};
+struct FlowState {
+  int32_t game_state;   // STATE_ value
+  int32_t play_screen;  // -1: playfield drawn as background; 0: the plain fill
+  int32_t fill_luma;    // luma (fill_sprite's variant) of the plain fill
+  int32_t board_luma;   // 0..255; board_draw gets board_luma >> 4
+  int32_t check_row;    // row at which the line check goes on
+  int32_t clear_delay;  // frames left in the line clear
+  uint8_t prev_arrows;  // pressed bits of keyboard row 10 in the last play frame
+  int32_t key_latch;    // -1 after key_latch_arm, cleared by a frame without keys
+};
 
-FlowState flow = START_STATE;
+FlowState flow = {STATE_LOGO_INTRO, 0, 15, 0, 0, CLEAR_FRAMES, 0, 0};
 Sprite*   logo_sprite;   // 320 x 42, freed at the first change of state
 Sprite*   title_sprite;  // 195 x 26, loaded at the first change of state
 Sprite*   beach_sprite;  // 320 x 240 backdrop of the playfield
@@ -216,7 +222,12 @@ int any_key_after_release() {
   return flow.key_latch == 0 ? 1 : 0;
 }
 
-void game_load() {
+
+int game_start() {
+  if (!machine_init()) {
+    machine_shutdown();
+    return 0;
+  }
   machine_set_title("Orvalin: Quadrillo");
   bank_clear();
   logo_sprite = game_load_picture("logo.raw", LOGO_WIDTH, LOGO_HEIGHT, 15, 0);
@@ -227,14 +238,6 @@ void game_load() {
   fill_sprite = sprite_create(COLOUR_MODE_CHROMA, &grey, PIXEL_FORMAT_BYTE, 1, 1, 0);
   board_sprites_create();
   bank_load("tahoma.fnt");
-}
-
-int game_start() {
-  if (!machine_init()) {
-    machine_shutdown();
-    return 0;
-  }
-  game_load();
   return -1;
 }
 
@@ -250,7 +253,8 @@ int game_frame() {
   return machine_quit_requested() ? 0 : -1;
 }
 
-void game_unload() {
+
+void game_stop() {
   psg_stop();
   bank_free();
   sprite_destroy(fill_sprite);
@@ -261,10 +265,6 @@ void game_unload() {
   sprite_destroy(title_sprite);
   sprite_destroy(beach_sprite);
   logo_sprite = title_sprite = beach_sprite = nullptr;
-}
-
-void game_stop() {
-  game_unload();
   machine_shutdown();
 }
 
@@ -284,14 +284,3 @@ int game_main() {
 }
 
 int32_t game_current_state() { return flow.game_state; }
-FlowState& flow_state() { return flow; }
-const Sprite* game_logo_sprite() { return logo_sprite; }
-const Sprite* game_title_sprite() { return title_sprite; }
-const Sprite* game_beach_sprite() { return beach_sprite; }
-
-void game_reset() {
-  flow = START_STATE;
-  title_reset();
-  score_reset();
-  board_clear();
-}

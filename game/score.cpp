@@ -4,7 +4,6 @@
 #include "game/score.h"
 
 #include "game/board.h"
-#include "game/score_internal.h"
 
 namespace {
 
@@ -17,15 +16,11 @@ constexpr int32_t LEVEL_DELAYS[LEVEL_MAX + 1] = {53, 49, 45, 41, 37, 33, 28, 22,
 
 // The countdown starts at 25 for the first game of a run; later games inherit
 // it (a game over leaves it at 1 from the last lock).
-constexpr ScoreState START_STATE = {0, 0, 0, 0, 0, 25, 0};
-ScoreState state = START_STATE;
+ScoreState state = {0, 0, 0, 0, 0, 25, 0};
 
 }  // namespace
 
 const ScoreState& score_state() { return state; }
-ScoreState& score_state_mutable() { return state; }
-int32_t score_level_delay(int32_t level) { return LEVEL_DELAYS[level]; }
-void score_reset() { state = START_STATE; }
 
 void score_new_game() {
   state.score = 0;

@@ -8,7 +8,6 @@
 #include "blitter/bank.h"
 #include "blitter/draw.h"
 #include "blitter/fixed.h"
-#include "game/title_internal.h"
 
 namespace {
 
@@ -128,9 +127,5 @@ void title_scroll_reset() {
   state.scroll_start = 0;
 }
 
-TitleState& title_state() { return state; }
+const TitleState& title_state() { return state; }
 const char* title_scroll_window() { return scroll_window; }
-void title_reset() {
-  state = TitleState{};
-  scroll_window[0] = 0;
-}

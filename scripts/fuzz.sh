@@ -9,45 +9,24 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:?usage: fuzz.sh BUILD_DIR}
-seconds=${FUZZ_SECONDS:-30}
-work="$build/fuzz"
+export FUZZ_SECONDS=${FUZZ_SECONDS:-30} root work="$build/fuzz" build
 mkdir -p "$work/crashes"
 
-targets=()
-for program in "$build"/tests/fuzz/fuzz-*; do
-  name=$(basename "$program")
-  case "$name" in fuzz-replay-*) continue ;; esac
-  targets+=("${name#fuzz-}")
-done
-[ ${#targets[@]} -gt 0 ] || { echo "fuzz: no fuzz programs in $build/tests/fuzz"; exit 1; }
-
-run_one() {
-  local name=$1
+run_one() {  # run_one NAME
+  local name=$1 log="$work/$1.log"
   mkdir -p "$work/corpus/$name"
-  if "$build/tests/fuzz/fuzz-$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  if "$build/tests/fuzz/fuzz-$name" -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 \
       -print_final_stats=1 -artifact_prefix="$work/crashes/$name-" \
-      "$work/corpus/$name" "$root/tests/fuzz/corpus/$name" > "$work/$name.log" 2>&1; then
-    local runs
-    runs=$(grep -m1 'stat::number_of_executed_units' "$work/$name.log" | awk '{print $2}')
-    echo "fuzz: $name: ${runs:-?} inputs in ${seconds} s, no failure"
+      "$work/corpus/$name" "$root/tests/fuzz/corpus/$name" > "$log" 2>&1; then
+    echo "fuzz: $name: $(grep -m1 'stat::number_of_executed_units' "$log" | awk '{print $2}') inputs in $FUZZ_SECONDS s, no failure"
   else
-    echo "fuzz: $name FAILED (log: $work/$name.log)"
-    grep -E 'ERROR|SUMMARY|fuzz property|Test unit written' "$work/$name.log" | head -8
+    echo "fuzz: $name FAILED (log: $log)"
+    grep -E 'ERROR|SUMMARY|fuzz property|Test unit written' "$log" | head -8
     return 1
   fi
 }
+export -f run_one
 
-status=0
-pids=()
-names=()
-for name in "${targets[@]}"; do
-  run_one "$name" &
-  pids+=($!)
-  names+=("$name")
-  if [ ${#pids[@]} -ge 2 ]; then
-    wait "${pids[0]}" || status=1
-    pids=("${pids[@]:1}")
-  fi
-done
-for pid in "${pids[@]}"; do wait "$pid" || status=1; done
-exit $status
+names=$(cd "$build/tests/fuzz" && ls fuzz-* 2>/dev/null | grep -v '^fuzz-replay-' | sed 's/^fuzz-//' || true)
+[ -n "$names" ] || { echo "fuzz: no fuzz programs in $build/tests/fuzz"; exit 1; }
+echo "$names" | xargs -P 2 -I{} bash -c 'run_one {}'

@@ -7,7 +7,7 @@
 #include "blitter/draw.h"
 #include "blitter/fixed.h"
 #include "blitter/sprite.h"
-#include "game/flow_internal.h"
+#include "game/flow.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {
