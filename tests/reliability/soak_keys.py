@@ -4,14 +4,12 @@ busy: pieces moved, turned and dropped fast so games end quickly, SPACE now
 and then to start a new game from the title menu, ESC now and then to leave a
 game, and frames without keys so that key latches release.
 
-usage: soak_keys.py SEED FRAMES > keys.txt
-"""
+usage: soak_keys.py SEED FRAMES > keys.txt"""
 import random
 import sys
 
 
-def main():
-    seed, frames = int(sys.argv[1]), int(sys.argv[2])
+def script(seed, frames):
     rng = random.Random(seed)
     out = []
     for _ in range(frames):
@@ -26,8 +24,8 @@ def main():
             keys = ["DOWN"] if rng.random() < 0.6 else []
             keys += rng.sample(["LEFT", "RIGHT", "UP"], rng.randint(0, 2))
         out.append(" ".join(keys))
-    sys.stdout.write("\n".join(out) + "\n")
+    return "\n".join(out) + "\n"
 
 
 if __name__ == "__main__":
-    main()
+    sys.stdout.write(script(int(sys.argv[1]), int(sys.argv[2])))
