@@ -89,19 +89,6 @@ TEST(MusicNotation, LengthsDotsTiesAndRepeatsCountFrames) {
   EXPECT_EQ(s.frames, a[11].start + 6);
 }
 
-TEST(MusicNotation, OctavesAndAccidentals) {
-  MusicScore s = parse_ok(HEADER + "A: @i o4 a > a < < a c+ d- e+ b- # a comment\n");
-  const std::vector<MusicEvent>& a = s.channels[0];
-  ASSERT_EQ(a.size(), 7u);
-  EXPECT_EQ(a[0].note, 69);
-  EXPECT_EQ(a[1].note, 81);
-  EXPECT_EQ(a[2].note, 57);
-  EXPECT_EQ(a[3].note, 49) << "c+ in octave 3";
-  EXPECT_EQ(a[4].note, 49) << "d- is c+";
-  EXPECT_EQ(a[5].note, 53) << "e+ is f";
-  EXPECT_EQ(a[6].note, 58);
-}
-
 TEST(MusicNotation, ErrorsNameTheirLine) {
   EXPECT_NE(parse_error(HEADER + "A: @i a4\nB: @i a7\n").find("line 5"), std::string::npos)
       << "a seventh note is not a whole number of frames at tempo 24";
@@ -138,18 +125,3 @@ TEST(MusicCompile, FirstFrameWritesEveryRegisterAndLaterOnlyChanges) {
   EXPECT_EQ(frames[24][0], std::make_pair(7, 0x3F & ~0x03));
 }
 
-TEST(MusicCompile, QuietFramesAreSkippedAndSoloSilencesTheRest) {
-  MusicScore s = parse_ok(HEADER + "A: @i o4 a1\nB: K4\n");
-  std::vector<uint8_t> psg = musicc_compile(s, 7);
-  bool skip = false;
-  for (size_t i = 4; i + 1 < psg.size(); i += 2) skip = skip || psg[i] == 0xFE;
-  EXPECT_TRUE(skip) << "a held note leaves empty frames, written as 0xFE n";
-  auto frames = frames_of(psg);
-  EXPECT_EQ(int(frames.size()), s.frames + 1) << "a piece played once ends with a silent frame";
-  EXPECT_EQ(frames[0][6], std::make_pair(6, 5)) << "the drum sets the noise period";
-  EXPECT_EQ(frames[0][7].second, 0x3F & ~(0x01 | 0x02 | 0x10)) << "tone A, tone and noise B";
-
-  auto solo = frames_of(musicc_compile(s, 2));
-  EXPECT_EQ(solo[0][8], std::make_pair(8, 0)) << "channel A silent";
-  EXPECT_EQ(solo[0][9], std::make_pair(9, 15));
-}
