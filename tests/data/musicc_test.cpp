@@ -1,11 +1,10 @@
-// The music compiler: notation, tuning and PSG output. The game's three tunes
-// are pinned by their rebuild (DataFilesRebuildIdentically) and by the golden
-// replays' audio.
+// The music compiler's tuning and notation. Its PSG output is pinned by the
+// byte-for-byte rebuild of the game's three tunes (DataFilesRebuildIdentically)
+// and by the golden replays' audio.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
-#include <vector>
 
 #include "tools/musicc/musicc.h"
 
@@ -23,26 +22,6 @@ std::string parse_error(const std::string& text) {
   std::string error;
   EXPECT_EQ(musicc_parse(text, score, error), 0) << "accepted: " << text;
   return error;
-}
-
-// Register writes of each frame of a compiled PSG, in order: (register, value).
-std::vector<std::vector<std::pair<int, int>>> frames_of(const std::vector<uint8_t>& psg) {
-  std::vector<std::vector<std::pair<int, int>>> frames(1);
-  for (size_t i = 4; i < psg.size(); ++i) {
-    uint8_t c = psg[i];
-    if (c == 0xFD) break;
-    if (c == 0xFF) {
-      frames.emplace_back();
-    } else if (c == 0xFE) {
-      for (int n = 0; n <= psg[i + 1]; ++n) frames.emplace_back();
-      ++i;
-    } else {
-      frames.back().push_back({c, psg[i + 1]});
-      ++i;
-    }
-  }
-  frames.pop_back();  // the last frame end opens no new frame
-  return frames;
 }
 
 const std::string HEADER =
@@ -101,27 +80,3 @@ TEST(MusicNotation, ErrorsNameTheirLine) {
       << "channels of a looping piece must end together";
   EXPECT_NE(parse_error(HEADER).find("no notes"), std::string::npos);
 }
-
-TEST(MusicCompile, FirstFrameWritesEveryRegisterAndLaterOnlyChanges) {
-  MusicScore s = parse_ok(HEADER + "loop\nA: @i o4 a4 a4\nB: @i o2 a2\n");
-  std::vector<uint8_t> psg = musicc_compile(s, 7);
-  ASSERT_GE(psg.size(), 6u);
-  EXPECT_EQ(std::string(psg.begin(), psg.begin() + 4), std::string("PSG\x1A"));
-  EXPECT_EQ(psg.back(), 0xFD);
-  auto frames = frames_of(psg);
-  ASSERT_EQ(int(frames.size()), s.frames);
-  ASSERT_EQ(frames[0].size(), 11u) << "registers 0..10, so a rewind needs nothing from the end";
-  for (int r = 0; r <= 10; ++r) EXPECT_EQ(frames[0][size_t(r)].first, r);
-  EXPECT_EQ(frames[0][0].second, musicc_period(69) & 0xFF);
-  EXPECT_EQ(frames[0][1].second, musicc_period(69) >> 8);
-  EXPECT_EQ(frames[0][7].second, 0x3F & ~0x03) << "tones A and B on, all noise off";
-  EXPECT_EQ(frames[0][8].second, 15);
-  // Frame 1: only the amplitudes fall (15 -> 12) on both channels.
-  ASSERT_EQ(frames[1].size(), 2u);
-  EXPECT_EQ(frames[1][0], std::make_pair(8, 12));
-  EXPECT_EQ(frames[1][1], std::make_pair(9, 12));
-  // The gap silences the last frame of A's first note, the second note attacks.
-  EXPECT_EQ(frames[23][0], std::make_pair(7, 0x3F & ~0x02));
-  EXPECT_EQ(frames[24][0], std::make_pair(7, 0x3F & ~0x03));
-}
-

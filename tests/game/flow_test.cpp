@@ -9,9 +9,10 @@
 #include <allegro.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,40 +27,24 @@ namespace {
 
 BITMAP* last_shown;
 
-void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr) << path;
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
-
 // Music of `frames` frames (-1: no file): one register write, then empty frames.
-void write_psg(const std::string& path, int frames) {
-  if (frames < 0) return;
-  std::vector<uint8_t> bytes = {'P', 'S', 'G', 0x1A, 7, 0x38};
-  bytes.insert(bytes.end(), size_t(frames), 0xFF);
-  write_file(path, bytes);
-}
+std::string music(int frames) { return frames < 0 ? "" : "PSG\x1A\x07\x38" + std::string(size_t(frames), '\xFF'); }
 
-// The real game in a folder of its own: an 8 x 8 block for every printable
-// character, the three pictures of their sizes, and the three tunes.
+// The real game in a folder of its own: a block font, the three pictures of
+// their sizes, and the three tunes.
 class GameRun {
  public:
   explicit GameRun(int menu1_frames = 400, int menu2_frames = 3, int game_frames = 5) {
     dir_ = testing::TempDir() + "flow_test_" + std::to_string(getpid());
     std::filesystem::create_directories(dir_);
-    std::vector<uint8_t> font;
-    for (int c = ' '; c <= 'z'; ++c) {
-      font.insert(font.end(), {uint8_t(c), 8, 8});
-      font.insert(font.end(), 32, 0xFF);
-    }
-    write_file(dir_ + "/tahoma.fnt", font);
-    write_file(dir_ + "/logo.raw", std::vector<uint8_t>(320 * 42, 0x30));
-    write_file(dir_ + "/Quadrillo.raw", std::vector<uint8_t>(195 * 26, 0x00));
-    write_file(dir_ + "/beach.raw", std::vector<uint8_t>(320 * 240, 0x20));
-    write_psg(dir_ + "/menu1.psg", menu1_frames);
-    write_psg(dir_ + "/menu2.psg", menu2_frames);
-    write_psg(dir_ + "/game.psg", game_frames);
+    std::string font;  // an 8 x 8 block of luma 15 for every printable character
+    for (char c = ' '; c <= 'z'; ++c) font += std::string{c, 8, 8} + std::string(32, '\xFF');
+    const struct { const char* name; std::string bytes; } files[] = {
+        {"tahoma.fnt", font}, {"logo.raw", std::string(320 * 42, 0x30)},
+        {"Quadrillo.raw", std::string(195 * 26, 0)}, {"beach.raw", std::string(320 * 240, 0x20)},
+        {"menu1.psg", music(menu1_frames)}, {"menu2.psg", music(menu2_frames)}, {"game.psg", music(game_frames)}};
+    for (const auto& file : files)
+      if (!file.bytes.empty()) std::ofstream(dir_ + "/" + file.name, std::ios::binary) << file.bytes;
     EXPECT_EQ(chdir(dir_.c_str()), 0);
     MachineHooks hooks = machine_headless_hooks();
     hooks.presented = [](BITMAP* shown) { last_shown = shown; };
@@ -73,36 +58,28 @@ class GameRun {
     std::filesystem::remove_all(dir_);
   }
 
-  // Runs one frame per word of `script` ("S" SPACE, "E" ESC, "L" "R" "U" "D"
-  // arrows, "." none, any other letter the X key; "D*26" repeats) and returns the state
-  // after each frame, run-length coded: "3*27 4 3 1".
+  // Runs one frame per word of `script` ("S" SPACE, "E" ESC, "L" "R" "D"
+  // arrows, "." none, any other letter the X key; "D*26" repeats) and
+  // returns the states after the frames, run-length coded: "3*27 4 3 1".
   std::string run(const std::string& script) {
-    std::string states;
-    int last = -1, count = 0;
-    auto flush = [&] {
-      if (count) states += (states.empty() ? "" : " ") + std::to_string(last) +
-                           (count > 1 ? "*" + std::to_string(count) : "");
-    };
-    size_t pos = 0;
-    while (pos < script.size()) {
-      size_t end = script.find(' ', pos);
-      if (end == std::string::npos) end = script.size();
-      std::string word = script.substr(pos, end - pos);
-      pos = end + 1;
-      size_t star = word.find('*');
-      int repeat = star == std::string::npos ? 1 : std::atoi(word.c_str() + star + 1);
-      for (int i = 0; i < repeat; ++i) {
+    std::vector<int> states;
+    std::istringstream words(script);
+    for (std::string word; words >> word;) {
+      const size_t star = word.find('*');
+      for (int i = 0; i < (star == std::string::npos ? 1 : std::stoi(word.substr(star + 1))); ++i) {
         test_release_all_keys();
         for (char k : word.substr(0, star))
-          if (k != '.') key[k == 'S' ? KEY_SPACE : k == 'E' ? KEY_ESC : k == 'L' ? KEY_LEFT
-                           : k == 'R' ? KEY_RIGHT : k == 'U' ? KEY_UP : k == 'D' ? KEY_DOWN : KEY_X] = 1;
+          if (k != '.') key[k == 'S' ? KEY_SPACE : k == 'E' ? KEY_ESC : k == 'L' ? KEY_LEFT : k == 'D' ? KEY_DOWN : KEY_X] = 1;
         game_frame();
-        if (game_current_state() != last) flush(), last = game_current_state(), count = 0;
-        ++count;
+        states.push_back(game_current_state());
       }
     }
-    flush();
-    return states;
+    std::string coded;
+    for (size_t i = 0, j; i < states.size(); i = j) {
+      for (j = i; j < states.size() && states[j] == states[i];) ++j;
+      coded += (i ? " " : "") + std::to_string(states[i]) + (j - i > 1 ? "*" + std::to_string(j - i) : "");
+    }
+    return coded;
   }
 
  private:

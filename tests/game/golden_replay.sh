@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Golden replay: runs quadrillo-replay on a checked-in key script (one line per
 # loop frame, as many frames as the script has lines) with the real data files
-# and compares frames.txt and ports.txt with the checked-in ones, and the
-# SHA-256 of audio.wav with audio.sha256. A changed line fails and names the
-# first differing frame (or port write).
+# and compares frames.txt, ports.txt and the hash of audio.wav with the
+# checked-in ones. A changed line fails and shows the first differing frame
+# (or port write). The audio is pinned by its hash: a fault in synthesis or in
+# the timing of the port writes changes it even when every write is the same.
 #
 # To accept a deliberate change of the game's pictures, timing or music, run
 # with QUADRILLO_REGENERATE_GOLDEN=1 (e.g. `QUADRILLO_REGENERATE_GOLDEN=1 ctest
@@ -17,46 +18,23 @@ frames=$(wc -l < "$golden/keys.txt")
 out=$(mktemp -d /tmp/quadrillo-golden.XXXXXX)
 trap 'rm -rf "$out"' EXIT
 "$replay" --data "$data" --keys "$golden/keys.txt" --frames "$frames" --out "$out"
+(cd "$out" && sha256sum audio.wav) > "$out/audio.sha256"
 
 if [ "${QUADRILLO_REGENERATE_GOLDEN:-}" = 1 ]; then
-  cp "$out/frames.txt" "$out/ports.txt" "$golden/"
-  (cd "$out" && sha256sum audio.wav) > "$golden/audio.sha256"
+  cp "$out/frames.txt" "$out/ports.txt" "$out/audio.sha256" "$golden/"
   echo "golden: regenerated $golden ($frames frames)"
   exit 0
 fi
 
 status=0
-# Reports the first line where `got` differs from `expected`, in `unit` terms.
-first_difference() {
-  local name=$1 unit=$2
-  local expected="$golden/$name" got="$out/$name"
-  [ -r "$expected" ] || { echo "golden: $expected is missing (regenerate deliberately)"; status=1; return; }
-  local line
-  line=$(awk 'NR == FNR { want[FNR] = $0; next }
-              !(FNR in want) || want[FNR] != $0 { print FNR; exit }' "$expected" "$got")
-  if [ -z "$line" ]; then  # equal as far as the output goes: is it shorter?
-    local want_lines got_lines
-    want_lines=$(wc -l < "$expected") got_lines=$(wc -l < "$got")
-    [ "$want_lines" -eq "$got_lines" ] || line=$((got_lines + 1))
-  fi
-  if [ -n "$line" ]; then
-    echo "golden: $name differs first at $unit $line"
-    echo "  expected: $(sed -n "${line}p" "$expected")"
-    echo "  got:      $(sed -n "${line}p" "$got")"
+for name in frames.txt ports.txt audio.sha256; do
+  if ! difference=$(cmp "$golden/$name" "$out/$name" 2>&1); then
+    echo "golden: $name: $difference"
+    line=$(grep -o 'line [0-9]*' <<< "$difference" | cut -d' ' -f2 || true)
+    echo "  expected: $(sed -n "${line:-1}p" "$golden/$name" 2>/dev/null)"
+    echo "  got:      $(sed -n "${line:-1}p" "$out/$name")"
     status=1
   fi
-}
-first_difference frames.txt frame
-first_difference ports.txt "port write"
-# The audio is pinned by its hash: a fault in synthesis or in the timing of
-# the port writes changes it even when every register write is the same.
-want=$(cut -d' ' -f1 "$golden/audio.sha256" 2>/dev/null || true)
-got=$(sha256sum < "$out/audio.wav" | cut -d' ' -f1)
-if [ "$want" != "$got" ]; then
-  echo "golden: audio.wav differs from $golden/audio.sha256"
-  echo "  expected: ${want:-(missing)}"
-  echo "  got:      $got"
-  status=1
-fi
+done
 [ $status -eq 0 ] && echo "golden: $frames frames, $(wc -l < "$out/ports.txt") port writes and the audio match $golden"
 exit $status
