@@ -37,34 +37,28 @@ def replay_frame(keys):
     return np.asarray(Image.open(os.path.join(out, "frame-%d.png" % len(keys))).convert("RGB"))
 
 
-def shown(window):
-    """The window's picture as machine pixels: each is shown as 2 x 2."""
-    grab = desktop.grab(xwin, window, os.path.join(work, "grab.ppm"))
-    if isinstance(grab, tuple):
-        width, height, rgb = grab
-        grab = np.frombuffer(rgb, np.uint8).reshape(height, width, 3)
-    return np.asarray(grab)[::2, ::2, :3]
-
-
-def settle(window, check, timeout):
-    """Polls the window until check(picture) is true or the time is up; the
-    host may be loaded and the machine then runs slower than real time."""
+def settle(check, timeout):
+    """Polls the window's picture, as machine pixels (each shown as 2 x 2),
+    until check(picture) holds or the time is up: the host may be loaded and
+    the machine then runs slower than real time. Returns the last picture."""
     deadline = time.monotonic() + timeout
     while True:
-        result = check(shown(window))
-        if result[0] or time.monotonic() > deadline:
-            return result
+        grab = desktop.grab(xwin, window, os.path.join(work, "grab.ppm"))
+        if isinstance(grab, tuple):
+            grab = np.frombuffer(grab[2], np.uint8).reshape(grab[1], grab[0], 3)
+        picture = np.asarray(grab)[::2, ::2, :3]
+        if check(picture) or time.monotonic() > deadline:
+            return picture
 
 
-def differing(picture, reference, x0, y0, x1, y1):
-    return int((picture[y0:y1, x0:x1] != reference[y0:y1, x0:x1]).any(axis=2).sum())
+def differing(picture, reference, x0, x1, y1=240):
+    return int((picture[:y1, x0:x1] != reference[:y1, x0:x1]).any(axis=2).sum())
 
 
-def occupied_cells(picture, empty_board):
-    """Board cells whose centre differs from the empty board."""
-    return {(c, r) for c in range(10) for r in range(18)
-            if (picture[ORIGIN + CELL * r + 6, ORIGIN + CELL * c + 6] != empty_board[ORIGIN + CELL * r + 6,
-                                                                                     ORIGIN + CELL * c + 6]).any()}
+def cells(picture):
+    """Board cells whose centre differs from the empty board of a new game."""
+    centre = lambda c, r: (ORIGIN + CELL * r + 6, ORIGIN + CELL * c + 6)
+    return {(c, r) for c in range(10) for r in range(18) if (picture[centre(c, r)] != playfield[centre(c, r)]).any()}
 
 
 # The playfield of a new game (before its piece is in the board) and the title
@@ -73,7 +67,8 @@ playfield = replay_frame([""] * 59 + ["SPACE", ""])
 menu = replay_frame([""] * 60 + ["SPACE", "", "ESC", ""])
 folder = os.path.join(work, "folder")
 shutil.copytree(data, folder)
-listing = sorted((e.name, e.stat().st_size, e.stat().st_mtime_ns) for e in os.scandir(folder))
+listing = lambda: sorted((e.name, e.stat().st_size, e.stat().st_mtime_ns) for e in os.scandir(folder))
+before_run = listing()
 recording = os.path.join(work, "sink.raw")
 recorder = desktop.start_recording(recording)
 # The X server has refused a start once in many runs on a loaded host: a
@@ -89,36 +84,30 @@ try:
         desktop.fail("no window titled 'Orvalin: Quadrillo'")
     time.sleep(0.3)
     desktop.press(window, "space")
-    ok, bad, board_bad = settle(window, lambda p: (differing(p, playfield, 140, 0, 320, 240) == 0 and differing(
-        p, playfield, 0, 0, 140, 240) <= 4 * CELL * CELL, differing(p, playfield, 140, 0, 320, 240),
-        differing(p, playfield, 0, 0, 140, 240)), 3.0)
-    if not ok:
-        desktop.fail("after SPACE %d pixels of backdrop and score lines and %d of the board differ from the "
-                     "replay's new game" % (bad, board_bad))
+    bad = lambda p: (differing(p, playfield, 140, 320), differing(p, playfield, 0, 140))
+    backdrop, board = bad(settle(lambda p: bad(p)[0] == 0 and bad(p)[1] <= 4 * CELL * CELL, 3))
+    if backdrop or board > 4 * CELL * CELL:  # the falling piece may be in the board by now
+        desktop.fail("after SPACE %d pixels of backdrop and score and %d of the board differ from the replay"
+                     % (backdrop, board))
     print("SPACE: the playfield of a new game, as replayed")
-
     # After the first gravity step the piece is in the board; each arrow moves
     # its cells by one column (it may fall a row meanwhile).
-    found, before = settle(window, lambda p: (len(occupied_cells(p, playfield)) == 4,
-                                              occupied_cells(p, playfield)), 3.0)
-    if not found:
+    before = cells(settle(lambda p: len(cells(p)) == 4, 3))
+    if len(before) != 4:
         desktop.fail("the falling piece shows as %r" % sorted(before))
     for name, dx in (("Left", -1), ("Right", 1), ("Right", 1)):
         desktop.press(window, name)
-        ok, after = settle(window, lambda p: (any({(c + dx, r + dy) for c, r in before} == occupied_cells(
-            p, playfield) for dy in (0, 1)), occupied_cells(p, playfield)), 1.0)
-        if not ok:
+        moved = [{(c + dx, r + dy) for c, r in before} for dy in (0, 1)]
+        after = cells(settle(lambda p: cells(p) in moved, 1))
+        if after not in moved:
             desktop.fail("%s: the piece went from %r to %r" % (name, sorted(before), sorted(after)))
         print("%s: piece cells %r -> %r" % (name, sorted(before), sorted(after)))
         before = after
-
     desktop.press(window, "Escape")
-    ok, bad = settle(window, lambda p: (differing(p, menu, 0, 0, 320, 205) == 0,
-                                        differing(p, menu, 0, 0, 320, 205)), 2.0)
-    if not ok:
+    bad = differing(settle(lambda p: not differing(p, menu, 0, 320, 205), 2), menu, 0, 320, 205)
+    if bad:
         desktop.fail("after ESC %d pixels of the title menu differ from the replay" % bad)
     print("ESC: the title menu, as replayed")
-
     time.sleep(1.0)  # menu2.psg plays
     recorder.terminate()
     recorder.wait()
@@ -133,9 +122,8 @@ try:
         desktop.fail("exit status %d after the close button" % process.returncode)
     if out or err:
         desktop.fail("the game printed %r on stdout and %r on stderr" % (out[:200], err[:200]))
-    now = sorted((e.name, e.stat().st_size, e.stat().st_mtime_ns) for e in os.scandir(folder))
-    if now != listing:
-        desktop.fail("the working folder changed: %r" % sorted(set(now) ^ set(listing)))
+    if listing() != before_run:
+        desktop.fail("the working folder changed: %r" % sorted(set(listing()) ^ set(before_run)))
     print("closed with status 0; nothing printed, nothing written")
 finally:
     desktop.stop(process)
