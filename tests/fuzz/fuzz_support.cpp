@@ -1,6 +1,5 @@
 #include "tests/fuzz/fuzz_support.h"
 
-#include <allegro.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -25,7 +24,6 @@ void fuzz_machine_start(bool render_sound) {
     fuzz_check(machine_init() != 0, "the headless machine did not start");
     started = true;
   }
-  for (int i = 0; i < KEY_MAX; ++i) key[i] = 0;
   machine_reset_clock();
 }
 

@@ -26,6 +26,7 @@
 namespace {
 
 BITMAP* last_shown;
+int     presents_seen;
 
 // Music of `frames` frames (-1: no file): one register write, then empty frames.
 std::string music(int frames) { return frames < 0 ? "" : "PSG\x1A\x07\x38" + std::string(size_t(frames), '\xFF'); }
@@ -98,7 +99,6 @@ const Case CASES[] = {
     {"without title music the menu follows the first frame", -1, 3, 5, ". .", "1*2"},
     {"without game music a game ends after one frame", 400, 3, -1, "S . .", "3 1*2"},
     {"silent menu music overrides SPACE in the same frame", -1, -1, 5, ". S*3", "1*4"},
-    {"the end of the title music brings the menu", 10, 3, 5, ". .*10", "2*10 1"},
     // A key down when the menu comes must be let go first; then any key
     // counts, but only SPACE starts.
     {"menu key latch", 10, 3, 5, "A*10 AS*6 . A AS", "2*10 1*8 3"},
@@ -147,10 +147,6 @@ TEST(Flow, AGameOverWaitsForAllKeysUpAndTheNextGameFallsAtOnce) {
   run.run(".");
   EXPECT_EQ(piece_current().y, 1.0f) << "the last lock left the drop timer at one frame";
 }
-
-namespace {
-int presents_seen;
-}  // namespace
 
 TEST(FlowDeathTest, WithoutADisplayItSaysSoAndEndsWithoutDrawing) {
   testing::FLAGS_gtest_death_test_style = "threadsafe";

@@ -10,7 +10,6 @@ trap 'rm -rf "$work"' EXIT
 cpack --config "$build/CPackConfig.cmake" -B "$work/out" > "$work/cpack.log" 2>&1 ||
   { cat "$work/cpack.log"; exit 1; }
 deb=$(ls "$work"/out/*.deb)
-echo "package: $(basename "$deb")"
 lintian --no-tag-display-limit "$deb" > "$work/lintian.log" 2>&1 || true
 cat "$work/lintian.log"
 if grep -q '^E:' "$work/lintian.log"; then echo "FAIL: lintian reports errors"; exit 1; fi

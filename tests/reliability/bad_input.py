@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
-"""The real game, through quadrillo-replay, with each of its seven data files
-replaced by bad input: missing, empty, cut at several points, much longer than
-expected, and random bytes (seeded). Every run must end normally with every
-frame presented 1..3 machine frames after the one before; without title music
-the menu comes in the first frame, without game music no game lasts past its
-first frame; and a copy of the good file gives exactly the good run.
-
-usage: bad_input.py REPLAY DATA_DIR WORK_DIR"""
+# The real game, through quadrillo-replay, with each of its seven data files
+# replaced by bad input: missing, empty, cut at several points, much longer than
+# expected, and random bytes (seeded). Every run must end normally with every
+# frame presented 1..3 machine frames after the one before; without title music
+# the menu comes in the first frame, without game music no game lasts past its
+# first frame; and a copy of the good file gives exactly the good run.
+#
+# usage: bad_input.py REPLAY DATA_DIR WORK_DIR
 import os
 import random
 import shutil
@@ -27,8 +27,7 @@ rng = random.Random(8)
 lines = [""] * FRAMES
 for k in range(10, FRAMES):
     if rng.random() < 0.5:
-        keys = (["DOWN"] if rng.random() < 0.7 else []) + rng.sample(["LEFT", "RIGHT", "UP"], rng.randint(0, 2))
-        lines[k] = " ".join(keys)
+        lines[k] = " ".join((["DOWN"] if rng.random() < 0.7 else []) + rng.sample(["LEFT", "RIGHT", "UP"], rng.randint(0, 2)))
 lines[9], lines[150], lines[151:170], lines[170] = "SPACE", "ESC", [""] * 19, "SPACE"
 lines[340::12] = ["SPACE"] * len(lines[340::12])
 keys = os.path.join(work, "keys.txt")
@@ -51,8 +50,7 @@ rng = random.Random(20260601)
 noise = lambda n: bytes(rng.getrandbits(8) for _ in range(n))
 jobs = []
 for name in FILES:
-    content = open(os.path.join(data, name), "rb").read()
-    size = len(content)
+    content, size = open(os.path.join(data, name), "rb").read(), os.path.getsize(os.path.join(data, name))
     cases = [("copy", content), ("missing", None), ("empty", b"")]
     cases += [("cut-%d" % cut, content[:cut]) for cut in sorted({1, 3, 4, 5, size // 2, size - 1})]
     cases += [("long", content * 8 + noise(65536)), ("random", noise(size)), ("random-long", noise(4 * size + 4096))]
@@ -69,8 +67,7 @@ for name in FILES:
         if bytes_ is not None:
             with open(os.path.join(folder, name), "wb") as f:
                 f.write(bytes_)
-        silent = label in ("missing", "empty", "cut-1", "cut-3", "random", "random-long")
-        jobs.append((name, label, folder, silent))
+        jobs.append((name, label, folder, label in ("missing", "empty", "cut-1", "cut-3", "random", "random-long")))
 
 
 def check(job):
@@ -93,8 +90,7 @@ def check(job):
 
 with ThreadPoolExecutor(max_workers=2) as pool:
     outcomes = list(pool.map(check, jobs))
-for line, _ in outcomes:
-    print(line)
+print("\n".join(line for line, _ in outcomes))
 failures = sum(failed for _, failed in outcomes)
 print("%d runs of %d frames, %d failed" % (len(jobs), FRAMES, failures))
 if not failures:

@@ -1,14 +1,14 @@
-"""quadrillo.exe under Wine, in the X server that tools/windows/test.sh starts:
-the Windows build's window titled "Orvalin: Quadrillo" opens at 640 x 480;
-SPACE, read through the Windows keyboard, shows the playfield of a new game as
-the Linux quadrillo-replay draws it (through DirectDraw, whose 6-bit to 8-bit
-palette scaling may round differently, so colours match within a tolerance);
-the close message ends the program with status 0; with an audio sink
-(QUADRILLO_SINK, which Wine plays into) the music is heard. Screenshots go to
-the out folder.
-
-Usage: window_test.py WINE_RUN QUADRILLO_EXE QUADRILLO_REPLAY XWIN DATA_DIR OUT_DIR
-Exits 77 (skipped) without DISPLAY."""
+# quadrillo.exe under Wine, in the X server that tools/windows/test.sh starts:
+# the Windows build's window titled "Orvalin: Quadrillo" opens at 640 x 480;
+# SPACE, read through the Windows keyboard, shows the playfield of a new game as
+# the Linux quadrillo-replay draws it (through DirectDraw, whose 6-bit to 8-bit
+# palette scaling may round differently, so colours match within a tolerance);
+# the close message ends the program with status 0; with an audio sink
+# (QUADRILLO_SINK, which Wine plays into) the music is heard. Screenshots go to
+# the out folder.
+#
+# Usage: window_test.py WINE_RUN QUADRILLO_EXE QUADRILLO_REPLAY XWIN DATA_DIR OUT_DIR
+# Exits 77 (skipped) without DISPLAY.
 import os
 import subprocess
 import sys
@@ -26,7 +26,7 @@ TOLERANCE, BOARD_RIGHT = 8, 140  # per colour component; machine columns left of
 
 
 def shown(window):
-    """The window's picture as machine pixels (each shown as 2 x 2)."""
+    # The window's picture as machine pixels (each shown as 2 x 2).
     grab = desktop.grab(xwin, window, os.path.join(out, "grab.ppm"))
     if isinstance(grab, tuple):
         width, height, rgb = grab
@@ -72,12 +72,10 @@ try:
     desktop.close_window(xwin, window)
     if process.wait(timeout=15) != 0:  # a timeout fails the test too
         desktop.fail("exit status %d" % process.returncode)
-    print("closed with status 0")
     if recorder:
         recorder.terminate()
         recorder.wait()
         samples = np.fromfile(recording, dtype="<i2")
-        print("sink: %d samples, peak %d" % (len(samples), np.abs(samples).max(initial=0)))
         if len(samples) < 22050 or np.abs(samples).max(initial=0) < 300:
             desktop.fail("the sink's recording is silent while music plays")
 finally:
