@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "blitter/sprite.h"
 #include "game/board.h"
 #include "machine/random.h"
+#include "tests/support/headless.h"
 
 namespace {
 
@@ -115,6 +117,15 @@ TEST_P(BoardMoves, EndWhereTheRulesSay) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, BoardMoves, testing::ValuesIn(MOVES),
                          [](const testing::TestParamInfo<Moves>& info) { return "Row" + std::to_string(info.index); });
+
+TEST(Board, SixteenBlockSpritesOfOnePixelEach) {
+  test_machine_start();
+  const int32_t before = sprite_memory_free();
+  board_sprites_create();
+  EXPECT_EQ(sprite_memory_free(), before - 16) << "a 1 x 1 sprite is charged one byte";
+  board_sprites_destroy();
+  EXPECT_EQ(sprite_memory_free(), before);
+}
 
 TEST(Board, CollapseKeepsTheRowsAboveInOrder) {
   // (Finding and marking full rows is in every clear of the golden replays.)

@@ -3,8 +3,6 @@
 // every level's fall delay, and the score's 32-bit wrap.
 #include <gtest/gtest.h>
 
-#include <cstdint>
-
 #include "game/score.h"
 
 namespace {

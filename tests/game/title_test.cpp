@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "blitter/bank.h"
@@ -15,15 +16,10 @@ TEST(Scroller, DropsZeroWidthCharactersAtOnceAndWrapsWhereItStands) {
   test_machine_start();
   // Every character from ' ' to 'z' an 8 x 8 block; the tab has no glyph and
   // width 0.
-  std::string path = testing::TempDir() + "title_test_" + std::to_string(getpid()) + ".fnt";
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  for (int c = ' '; c <= 'z'; ++c) {
-    const uint8_t head[3] = {uint8_t(c), 8, 8};
-    std::fwrite(head, 1, 3, f);
-    for (int i = 0; i < 32; ++i) std::fputc(0x11, f);
-  }
-  std::fclose(f);
+  const std::string path = testing::TempDir() + "title_test_" + std::to_string(getpid()) + ".fnt";
+  std::string font;
+  for (char c = ' '; c <= 'z'; ++c) font += std::string{c, 8, 8} + std::string(32, 0x11);
+  std::ofstream(path, std::ios::binary) << font;
   ASSERT_EQ(bank_load(path.c_str()), -1);
   std::remove(path.c_str());
 

@@ -8,9 +8,7 @@
 # usage: valgrind_game.sh REPLAY DATA_DIR KEYS WORK_DIR
 set -euo pipefail
 replay=$1 data=$2 keys=$3 work=$4
-rm -rf "$work"
-mkdir -p "$work"
-command -v valgrind > /dev/null || { echo "valgrind is not installed"; exit 1; }
+rm -rf "$work" && mkdir -p "$work"
 
 status=0
 valgrind --tool=memcheck --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite \
