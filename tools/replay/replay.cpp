@@ -21,6 +21,9 @@
 #include "sound/offline.h"
 #include "sound/ports.h"
 #include "tools/common/cli.h"
+#ifdef QUADRILLO_HAVE_GIF
+#include "tools/common/gif_io.h"
+#endif
 #include "tools/common/png_io.h"
 #include "tools/common/wav_io.h"
 #include "tools/replay/keyscript.h"
@@ -50,6 +53,12 @@ const char HELP[] =
     "  -n, --frames N     loop frames to run (1..100000000)\n"
     "  -o, --out DIR      the out folder (created if missing)\n"
     "      --png K,K,...  also write these frames as pictures (frame-K.png)\n"
+    "      --gif FILE     also write the frames as an animated GIF in the game's\n"
+    "                     colours, each shown for its machine frames (2/100 s\n"
+    "                     each), identical frames merged, looping\n"
+    "      --from N       the first frame of the GIF (default 1)\n"
+    "      --to M         the last frame of the GIF (default the last frame)\n"
+    "      --scale K      the GIF's pixels K x K (1..4, default 1)\n"
     "      --help         show this help and exit\n"
     "      --version      show the version and exit\n"
     "\n"
@@ -62,6 +71,7 @@ const char HELP[] =
     "               value (hex, 8 bits)\n"
     "  audio.wav    the sound chip's output, 44100 Hz mono 16-bit\n"
     "  frame-K.png  for each K of --png: that frame through the palette, 320 x 240\n"
+    "The GIF goes where --gif says (relative to the working directory).\n"
     "\n"
     "Exit status: 0 on success, 1 when an input cannot be read, an output cannot\n"
     "be written or the game's Sprites have not given back all of the 65536 bytes\n"
@@ -69,7 +79,7 @@ const char HELP[] =
 
 const CliOption OPTIONS[] = {
     {"data", 'd', "DIR"}, {"keys", 'k', "FILE"}, {"frames", 'n', "N"}, {"out", 'o', "DIR"},
-    {"png", 0, "K,K,..."},
+    {"png", 0, "K,K,..."}, {"gif", 0, "FILE"}, {"from", 0, "N"}, {"to", 0, "M"}, {"scale", 0, "K"},
 };
 const CliTool TOOL = {"quadrillo-replay", HELP, OPTIONS, int(sizeof OPTIONS / sizeof OPTIONS[0])};
 constexpr long MOST_FRAMES = 100000000;
@@ -78,6 +88,8 @@ struct Options {
   std::string   data, keys, out;
   long          frames = 0;
   std::set<long> png_frames;
+  std::string   gif;
+  long          gif_from = 1, gif_to = 0, gif_scale = 1;
 };
 
 struct Run {
@@ -118,6 +130,25 @@ int parse(int argc, char** argv, Options& options) {
       start = comma + 1;
     }
   }
+  if (const std::string* gif = cli_value(args, "gif")) options.gif = *gif;
+#ifndef QUADRILLO_HAVE_GIF
+  if (!options.gif.empty()) return fail(CLI_USAGE, "--gif is not available: this build has no giflib");
+#endif
+  options.gif_to = options.frames;
+  const struct {
+    const char* name;
+    long        low, high;
+    long&       value;
+  } numbers[] = {{"from", 1, options.frames, options.gif_from},
+                 {"to", 1, options.frames, options.gif_to},
+                 {"scale", 1, 4, options.gif_scale}};
+  for (const auto& n : numbers) {
+    const std::string* text = cli_value(args, n.name);
+    if (!text) continue;
+    if (options.gif.empty()) return fail(CLI_USAGE, std::string("--") + n.name + " belongs to --gif (see --help)");
+    if (!cli_number(TOOL, n.name, *text, n.low, n.high, n.value)) return CLI_USAGE;
+  }
+  if (options.gif_from > options.gif_to) return fail(CLI_USAGE, "--from is after --to");
   return CLI_GO_ON;
 }
 
@@ -170,6 +201,7 @@ int main(int argc, char** argv) {
   const int audio_open = wav_open(run.audio, (out + "/audio.wav").c_str());
   if (!frames_file || !run.ports || !audio_open)
     return fail(CLI_FAILED, "cannot write into the out folder " + out);
+  const std::string start_folder = fs::current_path(failed).string();
   fs::current_path(options.data, failed);
   if (failed) return fail(CLI_FAILED, "cannot enter the data folder " + options.data);
 
@@ -180,9 +212,17 @@ int main(int argc, char** argv) {
   sound_offline_install(on_samples, nullptr);
   sound_set_port_observer(on_port);
 
-  if (!game_start()) return fail(CLI_FAILED, "the machine did not start");
   RGB palette[256];
   palette_compute(palette);
+#ifdef QUADRILLO_HAVE_GIF
+  GifWriter gif;
+  if (!options.gif.empty()) {
+    const std::string path = fs::absolute(fs::path(start_folder) / options.gif).string();
+    if (!gif_open(gif, path.c_str(), SCREEN_WIDTH, SCREEN_HEIGHT, int(options.gif_scale), palette))
+      return fail(CLI_FAILED, "cannot write " + options.gif);
+  }
+#endif
+  if (!game_start()) return fail(CLI_FAILED, "the machine did not start");
   bool written = true;
   for (long k = 1; k <= options.frames; ++k) {
     hold_keys(k);
@@ -196,6 +236,10 @@ int main(int argc, char** argv) {
     std::fprintf(frames_file, "%s %llu %d\n",
                  frame_hash_hex(run.shown.data(), run.shown.size()).c_str(),
                  static_cast<unsigned long long>(run.shown_frames), int(game_current_state()));
+#ifdef QUADRILLO_HAVE_GIF
+    if (gif.file && k >= options.gif_from && k <= options.gif_to)
+      gif_add(gif, run.shown.data(), SCREEN_WIDTH, run.shown_frames);
+#endif
     if (options.png_frames.count(k)) {
       std::string path = out + "/frame-" + std::to_string(k) + ".png";
       if (!png_write_indexed(path.c_str(), SCREEN_WIDTH, SCREEN_HEIGHT, run.shown.data(),
@@ -218,6 +262,12 @@ int main(int argc, char** argv) {
                 " bytes, not " + std::to_string(SPRITE_MEMORY_SIZE));
   }
 
+#ifdef QUADRILLO_HAVE_GIF
+  if (gif.file && !gif_close(gif)) {
+    written = false;
+    fail(CLI_FAILED, "cannot write " + options.gif);
+  }
+#endif
   if (std::fclose(frames_file) != 0) written = false;
   if (std::fclose(run.ports) != 0) written = false;
   run.ports = nullptr;
