@@ -1,11 +1,11 @@
-"""orvalin-picture --from: PNG pictures made here with Pillow come back as
-the machine's colours. A grey ramp comes back monotonic; a solid colour on (or,
-without dithering, near) a palette colour comes back as that colour's value (colours from the
-palette's worked values: component c of 0..63 shows as c << 2 | c >> 4);
-transparent pixels and the borders take the key; and a picture made this way
-replaces beach.raw in a replay and shows in the frame as in its preview.
-
-Usage: picture_from_test.py PICTURE REPLAY DATA_DIR"""
+# orvalin-picture --from: PNG pictures made here with Pillow come back as
+# the machine's colours. A grey ramp comes back monotonic; a solid colour on (or,
+# without dithering, near) a palette colour comes back as that colour's value (colours from the
+# palette's worked values: component c of 0..63 shows as c << 2 | c >> 4);
+# transparent pixels and the borders take the key; and a picture made this way
+# replaces beach.raw in a replay and shows in the frame as in its preview.
+#
+# Usage: picture_from_test.py PICTURE REPLAY DATA_DIR
 import os
 import shutil
 import subprocess
@@ -20,12 +20,13 @@ SOLIDS = [(3, 8, (53, 31, 0)), (12, 15, (14, 63, 63)), (10, 8, (31, 31, 31)), (1
 
 
 def convert(tool, work, image, *args):
+    """The values of the raw picture made from `image`, shaped by --size WxH, and the preview."""
     src, raw, preview = (os.path.join(work, n) for n in ("in.png", "out.raw", "preview.png"))
     image.save(src)
     subprocess.run([tool, "--from", src, "--out", raw, "--preview", preview] + list(args), check=True)
-    size = [int(v) for v in args[args.index("--size") + 1].split("x")] if "x" in args[args.index("--size") + 1] else None
+    size = args[args.index("--size") + 1].replace("beach", "320x240").split("x")
     values = np.frombuffer(open(raw, "rb").read(), np.uint8) >> 4
-    return (values.reshape(size[1], size[0]) if size else values), np.asarray(Image.open(preview).convert("RGB"))
+    return values.reshape(int(size[1]), int(size[0])), np.asarray(Image.open(preview).convert("RGB"))
 
 
 def main():

@@ -1,11 +1,11 @@
-"""Every tool's command line, one table: --help (usage on stdout, exit 0),
---version (name and version, exit 0), and refusals, each with its exit
-status (2: the command line is wrong; 1: the work failed on an unreadable or
-bad input or an unwritable output) and exactly one line on stderr that starts
-with the tool's name. Inputs named as outputs are refused and left as they
-were.
-
-Usage: tools_cli_test.py DATA_DIR FONT_DIR TOOL...  (the paths of the tools below)"""
+# Every tool's command line, one table: --help (usage on stdout, exit 0),
+# --version (name and version, exit 0), and refusals, each with its exit
+# status (2: the command line is wrong; 1: the work failed on an unreadable or
+# bad input or an unwritable output) and exactly one line on stderr that starts
+# with the tool's name. Inputs named as outputs are refused and left as they
+# were.
+#
+# Usage: tools_cli_test.py DATA_DIR FONT_DIR TOOL...  (the paths of the tools below)
 import hashlib
 import os
 import re
@@ -24,19 +24,15 @@ def refusals(data, font, w):
         ("orvalin-psg2wav", [data + "/menu1.psg"], 2),
         ("orvalin-psg2wav", ["--frames", "ten", data + "/menu1.psg", w + "/x.wav"], 2),
         ("orvalin-psg2wav", ["--write-at", "425448", data + "/menu1.psg", w + "/x.wav"], 2),
-        ("orvalin-psg2wav", ["--frames"], 2),
         ("orvalin-psg2wav", [w + "/copy.psg", w + "/copy.psg"], 2),
         ("orvalin-psg2wav", [w + "/missing.psg", w + "/x.wav"], 1),
         ("orvalin-psg2wav", [w + "/not.psg", w + "/x.wav"], 1),
-        ("orvalin-psg2wav", [w, w + "/x.wav"], 1),
         ("orvalin-psg2wav", [w + "/copy.psg", w + "/no/such/x.wav"], 1),
         ("orvalin-musicc", [w + "/score.txt", "--out", w + "/x.psg", "--solo", "D"], 2),
         ("orvalin-musicc", [w + "/score.txt", "--out", w + "/score.txt"], 2),
-        ("orvalin-musicc", [w + "/score.txt"], 2),
         ("orvalin-musicc", [w + "/missing.txt", "--out", w + "/x.psg"], 1),
         ("orvalin-musicc", [w + "/broken.txt", "--out", w + "/x.psg"], 1),
         ("orvalin-fontbank", ["--font", font, "--size", "0", "--out", w + "/x.fnt"], 2),
-        ("orvalin-fontbank", ["--font", font, "--size", "eighteen", "--out", w + "/x.fnt"], 2),
         ("orvalin-fontbank", ["--font", w + "/score.txt", "--size", "18", "--out", w + "/score.txt"], 2),
         ("orvalin-fontbank", ["--font", w + "/missing.ttf", "--size", "18", "--out", w + "/x.fnt"], 1),
         ("orvalin-fontbank", ["--font", w + "/score.txt", "--size", "18", "--out", w + "/x.fnt"], 1),
@@ -45,21 +41,18 @@ def refusals(data, font, w):
         ("orvalin-picture", ["--from", w + "/score.txt", "--size", "9x0", "--out", w + "/x.raw"], 2),
         ("orvalin-picture", ["--from", w + "/score.txt", "--size", "beach", "--out", w + "/score.txt"], 2),
         ("orvalin-picture", ["--picture", "title", "--font", w + "/missing.ttf", "--out", w + "/x.raw"], 1),
-        ("orvalin-picture", ["--picture", "beach", "--out", w + "/no/such/x.raw"], 1),
         ("orvalin-picture", ["--from", w + "/score.txt", "--size", "beach", "--out", w + "/x.raw"], 1),
         ("orvalin-icon", ["--data", data, "--size", "8", "--out", w + "/i.png"], 2),
         ("orvalin-icon", ["--data", w, "--size", "32", "--out", w + "/i.png"], 1),
         ("quadrillo-replay", replay[2:], 2),
         ("quadrillo-replay", replay[:5] + ["0"] + replay[6:], 2),
         ("quadrillo-replay", replay + ["--png", "4"], 2),
-        ("quadrillo-replay", replay + ["--png", "1,,2"], 2),
         ("quadrillo-replay", replay[:-1], 2),
         ("quadrillo-replay", replay + ["--from", "2"], 2),
         ("quadrillo-replay", replay + ["--gif", w + "/x.gif", "--scale", "5"], 2),
         ("quadrillo-replay", replay + ["--gif", w + "/no/such/x.gif"], 1),
         ("quadrillo-replay", ["--data", w + "/nowhere"] + replay[2:], 1),
         ("quadrillo-replay", replay[:3] + [w + "/bad.keys"] + replay[4:], 1),
-        ("quadrillo-replay", replay[:3] + [w + "/missing.keys"] + replay[4:], 1),
     ] + [(tool, ["--no-such-option"], 2) for tool in TOOLS]
 
 

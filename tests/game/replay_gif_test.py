@@ -1,9 +1,9 @@
-"""quadrillo-replay --gif: the GIF decodes (Pillow), holds one image per run
-of identical frames (by their frames.txt hashes), each lasting 20 ms per
-machine frame until the next run's present (the last for one frame), loops,
-and its first image is the replay's own picture of that frame, K x K larger.
-
-Usage: replay_gif_test.py REPLAY DATA_DIR KEYS"""
+# quadrillo-replay --gif: the GIF decodes (Pillow), holds one image per run
+# of identical frames (by their frames.txt hashes), each lasting 20 ms per
+# machine frame until the next run's present (the last for one frame), loops,
+# and its first image is the replay's own picture of that frame, K x K larger.
+#
+# Usage: replay_gif_test.py REPLAY DATA_DIR KEYS
 import os
 import subprocess
 import sys

@@ -1,9 +1,6 @@
+#include <allegro.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
-
-#include <string>
-
-#include <allegro.h>
 
 #include <cstdio>
 #include <string>
