@@ -20,7 +20,7 @@ SOLIDS = [(3, 8, (53, 31, 0)), (12, 15, (14, 63, 63)), (10, 8, (31, 31, 31)), (1
 
 
 def convert(tool, work, image, *args):
-    """The values of the raw picture made from `image`, shaped by --size WxH, and the preview."""
+    # The values of the raw picture made from `image`, shaped by --size, and the preview.
     src, raw, preview = (os.path.join(work, n) for n in ("in.png", "out.raw", "preview.png"))
     image.save(src)
     subprocess.run([tool, "--from", src, "--out", raw, "--preview", preview] + list(args), check=True)

@@ -8,6 +8,7 @@
 # Usage: tools_cli_test.py DATA_DIR FONT_DIR TOOL...  (the paths of the tools below)
 import hashlib
 import os
+import pathlib
 import re
 import subprocess
 import sys
@@ -66,8 +67,7 @@ def main():
                  "broken.txt": b"tempo 20\nA: q4\n", "score.txt": open(data + "/src/menu1.txt", "rb").read(),
                  "copy.psg": open(data + "/menu1.psg", "rb").read()}
         for name, content in files.items():
-            with open(os.path.join(w, name), "wb") as f:
-                f.write(content)
+            pathlib.Path(w, name).write_bytes(content)
         digest = {n: hashlib.sha256(c).hexdigest() for n, c in files.items()}
         rows = [(t, ["--help"], 0) for t in TOOLS] + [(t, ["--version"], 0) for t in TOOLS]
         for tool, args, status in rows + refusals(data, font, w):
@@ -83,7 +83,7 @@ def main():
             elif status and (len(lines) != 1 or not lines[0].startswith(tool + ": ")):
                 failures.append("%s: not one line with the tool's name: %r" % (where, run.stderr))
         for name, content in files.items():
-            if hashlib.sha256(open(os.path.join(w, name), "rb").read()).hexdigest() != digest[name]:
+            if hashlib.sha256(pathlib.Path(w, name).read_bytes()).hexdigest() != digest[name]:
                 failures.append("%s was changed" % name)
     for failure in failures:
         print("FAIL:", failure)
