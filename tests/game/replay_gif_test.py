@@ -10,7 +10,7 @@ import sys
 import tempfile
 
 import numpy as np
-from PIL import Image
+from PIL import Image, ImageSequence
 
 FIRST, LAST, SCALE = 50, 130, 2
 
@@ -28,10 +28,7 @@ def main():
         at = [int(rows[i][1]) for i in starts] + [int(rows[-1][1]) + 1]
         expected = [20 * (b - a) for a, b in zip(at, at[1:])]
         image = Image.open(gif)
-        durations = []
-        for k in range(image.n_frames):
-            image.seek(k)
-            durations.append(image.info["duration"])
+        durations = [frame.info["duration"] for frame in ImageSequence.Iterator(image)]
         image.seek(0)
         first = np.asarray(image.convert("RGB"))
         picture = np.asarray(Image.open(os.path.join(work, "frame-%d.png" % FIRST)).convert("RGB"))
