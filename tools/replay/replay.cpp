@@ -97,6 +97,8 @@ struct Run {
   std::vector<uint8_t>          shown;           // the last presented picture, 320 x 240
   uint64_t                      shown_frames = 0;  // machine_frames_elapsed() at that present
   bool                          presented = false;
+  std::vector<uint8_t>          hashed;          // the picture `hash` names
+  std::string                   hash;
   WavWriter                     audio;           // audio.wav, written as the samples come
   FILE*                         ports = nullptr;
 };
@@ -169,6 +171,16 @@ void on_port(uint32_t port, int value) {
 // length (hours of machine time) holds no more than one buffer of them.
 void on_samples(const uint16_t* samples, int count, void*) { wav_write_chip(run.audio, samples, count); }
 
+// The hash of the presented picture. Many frames show the same picture as
+// the one before (a pause, a still screen): comparing costs a tenth of hashing.
+const std::string& shown_hash() {
+  if (run.hash.empty() || run.shown != run.hashed) {
+    run.hash = frame_hash_hex(run.shown.data(), run.shown.size());
+    run.hashed = run.shown;
+  }
+  return run.hash;
+}
+
 void hold_keys(long frame) {
   for (int i = 0; i < KEY_MAX; ++i) key[i] = 0;
   if (frame - 1 < long(run.script.size()))
@@ -234,7 +246,7 @@ int main(int argc, char** argv) {
       break;
     }
     std::fprintf(frames_file, "%s %llu %d\n",
-                 frame_hash_hex(run.shown.data(), run.shown.size()).c_str(),
+                 shown_hash().c_str(),
                  static_cast<unsigned long long>(run.shown_frames), int(game_current_state()));
 #ifdef QUADRILLO_HAVE_GIF
     if (gif.file && k >= options.gif_from && k <= options.gif_to)
