@@ -107,6 +107,9 @@ int main(int argc, char** argv) {
   const std::string* kind = cli_value(args, "picture");
   const std::string* from = cli_value(args, "from");
   if (!kind == !from) return fail(CLI_USAGE, "either --picture or --from is required (see --help)");
+  for (const char* name : {"size", "key", "fill", "no-dither"})
+    if (kind && cli_flag(args, name)) return fail(CLI_USAGE, std::string("--") + name + " belongs to --from (see --help)");
+  if (from && cli_flag(args, "font")) return fail(CLI_USAGE, "--font belongs to --picture (see --help)");
   if (kind && *kind != "logo" && *kind != "title" && *kind != "beach")
     return fail(CLI_USAGE, "--picture must be logo, title or beach (see --help)");
   if (!cli_value(args, "out")) return fail(CLI_USAGE, "--out is required (see --help)");
