@@ -19,14 +19,12 @@ TEST(Palette, TintsAtThreeBrightnessesAndTheGreys) {
   const int greys[16] = {0, 3, 7, 11, 15, 19, 23, 27, 31, 35, 39, 43, 47, 51, 55, 59};
   PALETTE palette;
   palette_compute(palette);
+  auto rgb = [&palette](int c) { return palette[c].r * 10000 + palette[c].g * 100 + palette[c].b; };
   for (int low = 0; low < 16; ++low) {
-    for (int k = 0; k < 3; ++k) {
-      const RGB& got = palette[(((k == 0 ? 0 : k == 1 ? 8 : 15) << 4) | low) ^ 0x0A];
-      EXPECT_EQ(got.r * 10000 + got.g * 100 + got.b,
+    EXPECT_EQ(rgb(low << 4), greys[low] * 10101) << "grey " << low;
+    for (int k = 0; k < 3; ++k)
+      EXPECT_EQ(rgb(((k == 0 ? 0 : k == 1 ? 0x80 : 0xF0) | low) ^ 0x0A),
                 tints[low][3 * k] * 10000 + tints[low][3 * k + 1] * 100 + tints[low][3 * k + 2])
           << "offset nibble " << low << " brightness " << k;
-    }
-    const RGB& grey = palette[low << 4];
-    EXPECT_EQ(grey.r * 10000 + grey.g * 100 + grey.b, greys[low] * 10101) << "grey " << low;
   }
 }

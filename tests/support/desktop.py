@@ -3,7 +3,6 @@
 # pictures and ask windows to close (python-xlib, Pillow), record the sink, and
 # stop what was started. Pictures are (width, height, bytes of RGB triples).
 import os
-import struct
 import subprocess
 import sys
 import time
@@ -33,10 +32,6 @@ def find_window(title, timeout=10.0, by="--name"):
             return int(out[0])
         time.sleep(0.05)
     return None
-
-
-def window_name(window):
-    return subprocess.run(["xdotool", "getwindowname", str(window)], capture_output=True, text=True).stdout.strip()
 
 
 def window_size(window):
@@ -112,9 +107,9 @@ def start_recording(path):
 
 
 def read_samples(path):
-    with open(path, "rb") as f:
-        data = f.read()
-    return struct.unpack("<%dh" % (len(data) // 2), data[:len(data) // 2 * 2])
+    # The recording's samples as a tuple of numbers.
+    import numpy
+    return tuple(numpy.fromfile(path, dtype="<i2").tolist())
 
 
 def palette_rgb(colour_byte):

@@ -2,16 +2,10 @@
 
 #include <allegro.h>
 
-#include "machine/machine.h"
 #include "machine/machine_internal.h"
 
-namespace {
-
-bool started;
-
-}  // namespace
-
 void test_machine_start() {
+  static bool started = false;
   if (!started) {
     machine_set_hooks(machine_headless_hooks());
     machine_init();
