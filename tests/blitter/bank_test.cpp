@@ -26,16 +26,11 @@ int32_t load(const Bytes& bytes, bool fresh = false) {
   return bank_load(path.c_str());
 }
 
+Bytes operator+(Bytes a, const Bytes& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
+
 // A record for `slot`: a width x height glyph, every pixel `value`.
 Bytes solid(int slot, int width, int height, int value) {
-  Bytes record = {uint8_t(slot), uint8_t(width), uint8_t(height)};
-  record.insert(record.end(), size_t(height) * size_t((width + 1) >> 1), uint8_t(value * 0x11));
-  return record;
-}
-
-Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
+  return Bytes{uint8_t(slot), uint8_t(width), uint8_t(height)} + Bytes(size_t(height * ((width + 1) >> 1)), uint8_t(value * 0x11));
 }
 
 // 'A' is 3 x 2 of pixels 1..6; slot 0, 'i', 0xE9 and ' ' (height 0) are

@@ -3,11 +3,9 @@
 #include <allegro.h>
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "tests/blitter/blitter_test_support.h"
 
-TEST(ColourEncode, WorkedValuesOfTheModesAndOneByteAPixel) {
+TEST(ColourEncode, WorkedValuesOfTheModes) {
   const struct { int32_t mode; uint32_t pixel, variant; uint8_t want; } rows[] = {
       {COLOUR_MODE_LUMA, 15, 0, 0xFA},        {COLOUR_MODE_CHROMA, 5, 3, 0x3F},  {3, 5, 3, 0x3F}, {-1, 5, 3, 0x3F},
       {COLOUR_MODE_INTERLEAVED, 15, 0, 0xC0}, {COLOUR_MODE_INTERLEAVED, 5, 3, 0x4D}, {COLOUR_MODE_INTERLEAVED, 0, 15, 0x3F},
@@ -15,11 +13,6 @@ TEST(ColourEncode, WorkedValuesOfTheModesAndOneByteAPixel) {
       {COLOUR_MODE_CHROMA, 10, 0, 0x00},      {COLOUR_MODE_CHROMA, 10, 15, 0xF0}};  // pixel 10: the greys
   for (const auto& row : rows)
     EXPECT_EQ(colour_encode(row.mode, row.pixel, row.variant), row.want) << row.mode << " " << row.pixel << " " << row.variant;
-  for (uint32_t n = 0; n < 3 * 16; ++n) {
-    std::set<uint8_t> bytes;
-    for (uint32_t p = 0; p < 16; ++p) bytes.insert(colour_encode(int32_t(n / 16), p, n % 16));
-    EXPECT_EQ(bytes.size(), 16u) << "mode " << n / 16 << " variant " << n % 16;
-  }
 }
 
 // The one check of the sprite memory: each size takes its packed bytes, is
@@ -44,25 +37,5 @@ TEST(SpriteMemory, ChargesPackedBytesAndGivesThemBack) {
     sprite_destroy(nullptr);
     EXPECT_EQ(sprite_memory_free(), 65536);
     EXPECT_EQ(machine_total_cycles(), row.cycles + (one ? 69 : 0) + (s ? 1 : 0)) << "1 cycle a destroy";
-  }
-}
-
-TEST(SpriteFormat, PixelsOfEveryVariantAndTheKey) {
-  blitter_test_start();
-  const uint8_t packed[] = {0x12, 0x3F, 0x45, 0x6E};  // 3 x 2: a row's last low nibble is padding
-  const uint8_t bytes[] = {0xF1, 0x02, 0x33, 0x54, 0x65, 0xA6};  // the high nibbles do not count
-  const struct { int32_t mode, format, key; const uint8_t* data; } rows[] = {
-      {COLOUR_MODE_LUMA, PIXEL_FORMAT_PACKED, 9, packed}, {COLOUR_MODE_CHROMA, PIXEL_FORMAT_BYTE, 0x1F, bytes},
-      {COLOUR_MODE_INTERLEAVED, 0, 3, bytes}, {COLOUR_MODE_LUMA, 5, 0, bytes}};
-  for (const auto& row : rows) {
-    Sprite* s = sprite_create(row.mode, row.data, row.format, 3, 2, row.key);
-    ASSERT_NE(s, nullptr);
-    for (uint32_t v = 0; v < 16; ++v) {
-      EXPECT_EQ(s->variant_key[v], colour_encode(row.mode, uint32_t(row.key) & 15, v)) << row.format;
-      for (int p = 1; p <= 6; ++p)
-        EXPECT_EQ(s->variant_bitmap[v]->line[(p - 1) / 3][(p - 1) % 3], colour_encode(row.mode, uint32_t(p), v))
-            << "format " << row.format << " variant " << v << " pixel " << p;
-    }
-    sprite_destroy(s);
   }
 }

@@ -10,14 +10,10 @@
 #include <cstring>
 
 int main(int argc, char** argv) {
-  if (argc != 3 || std::strcmp(argv[1], "close") != 0) {
-    std::fprintf(stderr, "usage: xwin close <window-id>\n");
-    return 2;
-  }
-  Display* display = XOpenDisplay(nullptr);
+  Display* display = argc == 3 && std::strcmp(argv[1], "close") == 0 ? XOpenDisplay(nullptr) : nullptr;
   if (!display) {
-    std::fprintf(stderr, "xwin: cannot open display\n");
-    return 1;
+    std::fprintf(stderr, "usage: xwin close <window-id>, with an X display to reach\n");
+    return 2;
   }
   XEvent event{};
   event.xclient.type = ClientMessage;

@@ -37,8 +37,6 @@ TEST(Keyboard, EachKeyClearsItsOwnBitOnly) {
       EXPECT_EQ(keyboard_read_row(row), want) << "key " << held << " row " << row;
     }
   }
-  EXPECT_EQ(machine_total_cycles(), (1 + 62 + 1) * 11u);
   for (int row : {11, 255, -1, 1 << 30}) EXPECT_EQ(keyboard_read_row(row), 0xFF) << row;
-  EXPECT_EQ(machine_total_cycles(), (1 + 62 + 1) * 11u + 4) << "rows outside the matrix read 0xFF for a cycle too";
-  test_release_all_keys();
+  EXPECT_EQ(machine_total_cycles(), (1 + 62 + 1) * 11u + 4) << "a cycle a read, outside the matrix too";
 }

@@ -15,9 +15,7 @@ void test_machine_start() {
   machine_reset_clock();
 }
 
-void test_release_all_keys() {
-  for (int i = 0; i < KEY_MAX; ++i) key[i] = 0;
-}
+void test_release_all_keys() { for (int i = 0; i < KEY_MAX; ++i) key[i] = 0; }
 
 int test_count_pixels(BITMAP* bitmap, uint8_t value) {
   int count = 0;
