@@ -25,7 +25,7 @@ constexpr uint8_t BACKGROUND = 0x01;  // variant 11's low nibble: not drawn here
 // mirrored or rescaled row or column shows.
 const struct TestSprite { int w, h; int32_t mode, key; int (*rule)(int i, int j); } SPRITES[] = {
     {8, 8, COLOUR_MODE_LUMA, 0, [](int i, int j) { return (i + 3 * j + 1) & 15; }},
-    {1, 1, COLOUR_MODE_CHROMA, 0, [](int, int) { return 10; }},  // the fill: 16 greys
+    {1, 1, COLOUR_MODE_CHROMA, 10, [](int, int) { return 10; }},  // the fill: 16 greys; keyed, nothing
     {512, 512, COLOUR_MODE_LUMA, 0, [](int i, int j) { return ((i >> 4) * 5 + (j >> 4) * 3 + i + 2 * j) & 15; }},
     {195, 26, COLOUR_MODE_LUMA, 0, [](int i, int j) {  // the title: frame, holes, ramp
        return i == 0 || j == 0 || i == 194 || j == 25 ? 15 : (i / 5 + j / 5) % 4 == 0 ? 0 : 4 + i * 11 / 195;
