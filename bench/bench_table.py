@@ -1,7 +1,7 @@
 """Prints the one table of scripts/bench.sh: every figure beside the baseline
 measured in the same run (the same process for the benchmarks), their ratio
 and the target. Reads the Google Benchmark JSON files blitter.json,
-sound.json and frame.json (medians of the repetitions, CPU time) and
+sound.json, frame.json and replay.json (medians of the repetitions, CPU time) and
 running.json (running_game.py) from the folder given.
 
 Usage: bench_table.py RESULTS_DIR"""
@@ -12,6 +12,7 @@ import sys
 
 FRAME_PERIOD_NS = 20e6  # 50 frames per second
 REAL_TIME_RATE = 44100  # samples per second the host plays
+MACHINE_FRAME_RATE = 50  # frames per second of the machine
 
 
 def load(folder, name):
@@ -83,11 +84,12 @@ def main():
         print(__doc__, file=sys.stderr)
         return 2
     folder = sys.argv[1]
-    reports = {name: load(folder, name + ".json") for name in ("blitter", "sound", "frame")}
+    reports = {name: load(folder, name + ".json") for name in ("blitter", "sound", "frame", "replay")}
     running = load(folder, "running.json")
     b = medians(reports["blitter"])
     s = medians(reports["sound"])
     f = medians(reports["frame"])
+    r = medians(reports["replay"])
     rows = []  # (group, what, figure, baseline, ratio, target, met)
 
     def ratio_row(group, what, name, base_name, base_label, limit):
@@ -141,6 +143,15 @@ def main():
                      "%.2f %%" % (100 * t / FRAME_PERIOD_NS),
                      "< %s" % time_text(limit) if limit else "",
                      ("yes" if t < limit else "NO") if limit else ""))
+
+    if "BM_ReplayGoldenGame" in r:
+        rate = r["BM_ReplayGoldenGame"]["items_per_second"]  # frames per second of CPU time
+        x = rate / MACHINE_FRAME_RATE
+        rows.append(("replay", "quadrillo-replay, golden game (CPU time)", rate_text(rate, "frames"),
+                     "real time 50 frames/s", "%.0f x real time" % x, ">= 150 x",
+                     "yes" if x >= 150 else "NO"))
+    else:
+        rows.append(("replay", "quadrillo-replay, golden game", "missing", "", "", "", ""))
 
     if running:
         for part, what in (("title_menu", "title menu"), ("play", "play")):

@@ -22,6 +22,22 @@
 
 namespace {
 
+// Source positions are 10.22 fixed point (the source index is the position
+// >> 22). They are held in 64 bits so that a sprite 512 pixels wide or high,
+// whose end 512 << 22 = 2^31 does not fit 32 bits, draws like any other; for
+// smaller sprites the wider type changes no result.
+inline constexpr int SOURCE_FRACTION_BITS = 22;
+inline constexpr int32_t SOURCE_STEP_DIVIDEND = 0x400000;  // 64.0 in 16.16: 1 / size in 10.22
+
+// Copies the pixels of one row. U: source column position (10.22), d: its step
+// per destination pixel (10.22), X: destination column position (16.16, whole,
+// >= 0). Goes on while the source column lies in 0..w-1 and the destination
+// column below 320. The opaque or keyed choice is made once per draw by
+// passing one of the two down.
+using SpanFunction = void (*)(const BITMAP* bitmap, int64_t U, int32_t d, int32_t X,
+                              uint8_t* dest_row_pixels, const uint8_t* source_row_pixels,
+                              int32_t key);
+
 inline constexpr uint32_t DRAW_CALL_CYCLES = 25;
 inline constexpr uint32_t DRAW_ROW_CYCLES = 15;  // plus one per spanned column
 inline constexpr int32_t HALF_PIXEL = 0x8000;
@@ -206,8 +222,8 @@ void steady_row_draw(const SteadyRows& steady, const BITMAP* bitmap, int32_t sou
   copy_pixels<keyed>(steady.start.U, steady.start.d, out, source, key, steady.count);
 }
 
-}  // namespace
-
+// The two spans: span_copy ignores the key, span_copy_keyed skips source
+// bytes equal to it.
 void span_copy(const BITMAP* bitmap, int64_t U, int32_t d, int32_t X, uint8_t* dest_row_pixels,
                const uint8_t* source_row_pixels, int32_t key) {
   const int64_t count = span_length(bitmap, U, d, X);
@@ -224,6 +240,9 @@ void span_copy_keyed(const BITMAP* bitmap, int64_t U, int32_t d, int32_t X,
   }
 }
 
+// Draws source row `source_row` of `bitmap` on back-buffer row `dest_row`,
+// the row's left edge at X and its per-pixel size W (both 16.16). Rows outside
+// 0..239 and W = 0 draw nothing. Charges nothing itself.
 void sprite_draw_row(const BITMAP* bitmap, int32_t source_row, int32_t dest_row, int32_t X,
                      int32_t W, int32_t key, SpanFunction span) {
   if (dest_row < 0 || dest_row >= SCREEN_HEIGHT || W == 0) return;
@@ -232,8 +251,7 @@ void sprite_draw_row(const BITMAP* bitmap, int32_t source_row, int32_t dest_row,
        bitmap->line[source_row], key);
 }
 
-void draw_set_fast_paths(int enabled) { fast_paths = enabled != 0; }
-
+// The common engine of sprite_draw and sprite_draw_keyed, with the span to use.
 void sprite_draw_rows(const Sprite* sprite, int32_t variant, int32_t x, int32_t y, int32_t hsize,
                       int32_t vsize, int32_t tilt, int32_t stretch, SpanFunction span) {
   if (!sprite || vsize == 0) return;
@@ -274,9 +292,8 @@ void sprite_draw_rows(const Sprite* sprite, int32_t variant, int32_t x, int32_t 
     Y = fixed_wrap_add(Y, m);
   }
   // Without tilt and stretch every row has the same geometry (see
-  // SteadyRows); the choice is made once, for the two known spans only.
-  const bool steady = fast_paths && tilt == 0 && stretch == 0 &&
-                      (span == span_copy || span == span_copy_keyed);
+  // SteadyRows); the choice is made once per draw.
+  const bool steady = fast_paths && tilt == 0 && stretch == 0;
   const bool keyed = span == span_copy_keyed;
   const int32_t key = sprite->variant_key[v];
   SteadyRows rows;
@@ -306,6 +323,10 @@ void sprite_draw_rows(const Sprite* sprite, int32_t variant, int32_t x, int32_t 
   release_bitmap(dest);
   release_bitmap(source);
 }
+
+}  // namespace
+
+void draw_set_fast_paths(int enabled) { fast_paths = enabled != 0; }
 
 void sprite_draw(const Sprite* sprite, int32_t variant, int32_t x, int32_t y, int32_t hsize,
                  int32_t vsize, int32_t tilt, int32_t stretch) {

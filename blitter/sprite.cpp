@@ -7,37 +7,22 @@
 
 #include <cstdlib>
 
-#include "blitter/sprite_internal.h"
 #include "machine/machine.h"
 #include "machine/palette.h"
 
 namespace {
 
-int32_t sprite_memory;         // free bytes; only create and destroy change it
-int     allocation_countdown = -1;  // test seam: successes left before a failure
+int32_t sprite_memory;  // free bytes; only create and destroy change it
 
 inline constexpr uint32_t CREATE_BASE_CYCLES = 60;
 inline constexpr uint32_t CREATE_PIXEL_CYCLES = 8;
 inline constexpr uint32_t DESTROY_CYCLES = 1;
 
-// True when the test seam says this allocation is to fail.
-bool allocation_fails() {
-  if (allocation_countdown < 0) return false;
-  if (allocation_countdown == 0) {
-    allocation_countdown = -1;
-    return true;
-  }
-  --allocation_countdown;
-  return false;
-}
-
 Sprite* allocate_record() {
-  if (allocation_fails()) return nullptr;
   return static_cast<Sprite*>(std::calloc(1, sizeof(Sprite)));
 }
 
 BITMAP* allocate_bitmap(int width, int height) {
-  if (allocation_fails()) return nullptr;
   // 8-bit whatever depth a graphics mode may have set since start-up: the
   // sprite's bytes are colour bytes, like the back buffers'.
   return create_bitmap_ex(8, width, height);
@@ -63,8 +48,6 @@ uint32_t read_pixel(const uint8_t* data, int32_t format, int32_t width, int colu
 }
 
 }  // namespace
-
-void sprite_fail_allocation_after(int successes) { allocation_countdown = successes; }
 
 void sprite_memory_set(int32_t bytes) { sprite_memory = bytes; }
 int32_t sprite_memory_free() { return sprite_memory; }

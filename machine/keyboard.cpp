@@ -39,8 +39,3 @@ uint8_t keyboard_read_row(int row) {
   }
   return uint8_t(~held);
 }
-
-int keyboard_key_at(int row, int bit) {
-  if (unsigned(row) >= unsigned(KEYBOARD_ROWS) || unsigned(bit) > 7u) return 0;
-  return key_matrix[row][7 - bit];
-}

@@ -9,6 +9,3 @@ inline constexpr int KEYBOARD_ROWS = 11;
 // state. Rows outside the matrix (negative ones included) read 0xFF.
 uint8_t keyboard_read_row(int row);
 
-// The host key code held by bit `bit` (0..7) of row `row`, or 0 where the
-// bit has no key. Tools use it to name the keys a program can see.
-int keyboard_key_at(int row, int bit);

@@ -207,10 +207,8 @@ uint32_t machine_total_cycles() { return total_cycles; }
 uint64_t machine_frames_elapsed() { return frames_elapsed; }
 
 int32_t machine_frame_cycles() { return frame_cycles; }
-int machine_current_buffer() { return current_buffer; }
 int machine_fullscreen() { return fullscreen; }
 int machine_tick_counter() { return tick_counter.load(); }
-void machine_set_tick_counter(int ticks) { tick_counter.store(ticks); }
 void machine_reset_clock() {
   frame_cycles = 0;
   total_cycles = 0;

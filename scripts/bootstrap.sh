@@ -1,19 +1,38 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing need, when
-# any is missing (with sudo when not root). Safe to run again: it does nothing
-# once everything is there.
+# Installs the Debian packages of one set when any is missing (with sudo when
+# not root). Safe to run again: it does nothing once everything is there.
+#
+#   bootstrap.sh play   what building and running the game needs
+#   bootstrap.sh test   everything: the tools, the tests, the benchmarks and
+#                       the package checks (the default; a superset of play)
+#
+# The package lists live here and nowhere else.
 set -euo pipefail
 
-packages=(
-  build-essential cmake pkg-config git python3
+play=(
+  g++ make cmake pkg-config
   liballegro4-dev                    # the Allegro 4 API the machine runs on
+)
+test=(
+  "${play[@]}"
+  git python3
   libgtest-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev valgrind  # the sanitizer and fuzz build, memcheck
-  libpng-dev libfreetype-dev fonts-dejavu-core
-  libx11-dev xvfb xdotool x11-utils  # end-to-end tests in a private X server
+  libpng-dev libfreetype-dev fonts-dejavu-core  # the data tools
+  libssl-dev libgif-dev              # replay frame hashes, replay GIFs
+  python3-pil python3-numpy python3-xlib  # pictures, signals, windows in tests
+  libx11-dev xvfb xdotool x11-utils x11-apps  # end-to-end tests in a private X server
   pulseaudio pulseaudio-utils libasound2-plugins  # a private audio sink
   desktop-file-utils lintian dpkg-dev fakeroot file  # checks of the Debian package
 )
+
+case "${1:-test}" in
+  play) packages=("${play[@]}") ;;
+  test) packages=("${test[@]}") ;;
+  list-play) printf '%s\n' "${play[@]}"; exit 0 ;;
+  list-test) printf '%s\n' "${test[@]}"; exit 0 ;;
+  *) echo "usage: bootstrap.sh [play|test|list-play|list-test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

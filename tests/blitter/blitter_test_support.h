@@ -4,7 +4,6 @@
 #include <allegro.h>
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "blitter/sprite.h"
@@ -20,14 +19,13 @@ inline void blitter_test_start() {
 }
 
 // A width x height sprite in byte format whose pixel (i, j) is rule(i, j).
-inline Sprite* make_sprite(int width, int height, const std::function<int(int, int)>& rule,
-                           int32_t mode = COLOUR_MODE_LUMA, int32_t key = 0) {
-  std::vector<uint8_t> data(size_t(width) * size_t(height) + 1);
+inline Sprite* make_sprite(int width, int height, int (*rule)(int, int), int32_t mode = COLOUR_MODE_LUMA,
+                           int32_t key = 0) {
+  std::vector<uint8_t> data(size_t(width > 0 ? width : 0) * size_t(height > 0 ? height : 0) + 1);
   for (int j = 0; j < height; ++j)
-    for (int i = 0; i < width; ++i) data[size_t(j) * size_t(width) + size_t(i)] = uint8_t(rule(i, j));
+    for (int i = 0; i < width; ++i) data[size_t(j * width + i)] = uint8_t(rule(i, j));
   return sprite_create(mode, data.data(), PIXEL_FORMAT_BYTE, width, height, key);
 }
 
 inline uint8_t back_pixel(int column, int row) { return machine_back_buffer()->line[row][column]; }
-
 inline void clear_back_buffer(uint8_t value) { clear_to_color(machine_back_buffer(), value); }

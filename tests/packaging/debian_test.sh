@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Debian package: CPack builds it, lintian finds no errors in it, and a
-# tool extracted from it renders the game's own music. (The tools' refusals of
-# bad arguments are checked once, on the build, by their own tests.)
+# tool extracted from it renders the game's own music. (The tools' refusals
+# are checked in tests/data/tools_cli_test.py.)
 set -euo pipefail
 build=$1
 work=$(mktemp -d /tmp/quadrillo-deb.XXXXXX)

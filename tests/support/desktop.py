@@ -1,24 +1,17 @@
-"""Helpers for end-to-end tests that drive real programs in the X server and
-audio sink that scripts/test.sh starts: find windows, type keys, grab window
-pictures, ask windows to close, record the sink, and stop what was started."""
+# Helpers for end-to-end tests that drive real programs in the X server and
+# audio sink that scripts/test.sh starts: find windows, type keys, grab window
+# pictures and ask windows to close (python-xlib, Pillow), record the sink, and
+# stop what was started. Pictures are (width, height, bytes of RGB triples).
 import os
-import struct
 import subprocess
 import sys
 import time
-import zlib
-
-SKIP = 77  # ctest's SKIP_RETURN_CODE for these tests
-
 
 def require_desktop(sound=False):
-    """Exits as skipped when there is no X server (or audio sink) to use."""
-    if not os.environ.get("DISPLAY"):
-        print("skipped: no DISPLAY (run through scripts/test.sh)")
-        sys.exit(SKIP)
-    if sound and not os.environ.get("QUADRILLO_SINK"):
-        print("skipped: no audio sink (run through scripts/test.sh)")
-        sys.exit(SKIP)
+    # Exits as skipped when there is no X server (or audio sink) to use.
+    if not os.environ.get("DISPLAY") or (sound and not os.environ.get("QUADRILLO_SINK")):
+        print("skipped: no DISPLAY or audio sink (run through scripts/test.sh)")
+        sys.exit(77)  # ctest's SKIP_RETURN_CODE for these tests
 
 
 def fail(message):
@@ -26,48 +19,52 @@ def fail(message):
     sys.exit(1)
 
 
-def find_window(title, timeout=10.0):
-    """The id of the first window whose name is exactly `title`, or None."""
+def find_window(title, timeout=10.0, by="--name"):
+    # The id of the first window whose name (or class, by="--class") is
+    # exactly `title`, or None.
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
-        out = subprocess.run(["xdotool", "search", "--name", "^%s$" % title],
-                             capture_output=True, text=True).stdout.split()
+        out = subprocess.run(["xdotool", "search", by, "^%s$" % title], capture_output=True, text=True).stdout.split()
         if out:
             return int(out[0])
         time.sleep(0.05)
     return None
 
 
-def window_name(window):
-    return subprocess.run(["xdotool", "getwindowname", str(window)],
-                          capture_output=True, text=True).stdout.strip()
-
-
 def window_size(window):
-    out = subprocess.run(["xdotool", "getwindowgeometry", "--shell", str(window)],
-                         capture_output=True, text=True).stdout
+    out = subprocess.run(["xdotool", "getwindowgeometry", "--shell", str(window)], capture_output=True, text=True).stdout
     values = dict(line.split("=", 1) for line in out.split() if "=" in line)
     return int(values.get("WIDTH", 0)), int(values.get("HEIGHT", 0))
 
 
 def press(window, keys, hold=0.15):
-    """Focuses `window` and presses `keys` (xdotool names, e.g. "space",
-    "alt+Return") through the X test extension, holding them `hold` seconds:
-    long enough for the machine to see them in a frame (20 ms)."""
+    # Focuses `window` and holds `keys` (xdotool names, e.g. "alt+Return")
+    # `hold` seconds: long enough for the machine to see them in a frame.
     subprocess.run(["xdotool", "windowfocus", str(window)], capture_output=True)
     subprocess.run(["xdotool", "keydown", keys], capture_output=True)
     time.sleep(hold)
     subprocess.run(["xdotool", "keyup", keys], capture_output=True)
 
 
-def grab(xwin, window, path):
-    """Reads the window back: (width, height, bytes of RGB triples)."""
-    subprocess.run([xwin, "grab", str(window), path], check=True)
-    with open(path, "rb") as f:
-        data = f.read()
-    parts = data.split(b"\n", 3)
-    width, height = (int(v) for v in parts[1].split())
-    return width, height, parts[3]
+def _xlib_window(window):
+    from Xlib import display
+    connection = display.Display()
+    return connection, connection.create_resource_object("window", window)
+
+
+def grab(xwin, window, path=None):
+    # The window's pixels, also saved to `path` when given. (`xwin` is no
+    # longer used: callers from before python-xlib still pass it.)
+    from PIL import Image
+    from Xlib import X
+    connection, target = _xlib_window(window)
+    size = target.get_geometry()
+    raw = target.get_image(0, 0, size.width, size.height, X.ZPixmap, 0xFFFFFFFF)
+    connection.close()
+    image = Image.frombytes("RGB", (size.width, size.height), raw.data, "raw", "BGRX")
+    if path:
+        image.save(path)
+    return image.width, image.height, image.tobytes()
 
 
 def pixel(picture, x, y):
@@ -77,11 +74,19 @@ def pixel(picture, x, y):
 
 
 def close_window(xwin, window):
-    subprocess.run([xwin, "close", str(window)], check=True)
+    # Presses the window's close button: a WM_DELETE_WINDOW client message,
+    # which the program may act on (destroying the window would not ask it).
+    from Xlib import X, protocol
+    connection, target = _xlib_window(window)
+    delete = connection.intern_atom("WM_DELETE_WINDOW")
+    target.send_event(protocol.event.ClientMessage(window=target, client_type=connection.intern_atom("WM_PROTOCOLS"),
+                                                   data=(32, [delete, X.CurrentTime, 0, 0, 0])))
+    connection.sync()
+    connection.close()
 
 
 def stop(process):
-    """Stops a started process by its id, if it still runs."""
+    # Stops a started process by its id, if it still runs.
     if process.poll() is None:
         process.terminate()
         try:
@@ -92,69 +97,28 @@ def stop(process):
 
 
 def start_recording(path):
-    """Starts parec on the test sink's monitor, raw 16-bit mono 44100 Hz."""
-    sink = os.environ["QUADRILLO_SINK"]
+    # Starts parec on the test sink's monitor, raw 16-bit mono 44100 Hz.
     out = open(path, "wb")
-    return subprocess.Popen(["parec", "-d", sink + ".monitor", "--format=s16le",
+    return subprocess.Popen(["parec", "-d", os.environ["QUADRILLO_SINK"] + ".monitor", "--format=s16le",
                              "--channels=1", "--rate=44100", "--raw"], stdout=out)
 
 
 def read_samples(path):
-    with open(path, "rb") as f:
-        data = f.read()
-    count = len(data) // 2
-    return struct.unpack("<%dh" % count, data[:count * 2])
+    # The recording's samples as a tuple of numbers.
+    import numpy
+    return tuple(numpy.fromfile(path, dtype="<i2").tolist())
 
 
 def palette_rgb(colour_byte):
-    """The machine's colour of a colour byte as the host window shows it: the
-    nominal JFIF conversion to 0..63 components, widened to 0..255."""
+    # The nominal JFIF conversion of a colour byte to 0..63 components,
+    # widened to 0..255 as the window shows them. Kept for older callers.
     n = colour_byte ^ 0x0A
-    y = (n >> 4) / 16.0
-    u = (((n >> 2) & 3) - 2) / 4.0
-    v = ((n & 3) - 2) / 4.0
-    out = []
-    for c in (y + 1.402 * v, y - 0.344136 * u - 0.714136 * v, y + 1.772 * u):
-        c6 = int(min(max(c, 0.0), 1.0) * 63.0)
-        out.append((c6 << 2) | (c6 >> 4))
-    return tuple(out)
+    y, u, v = (n >> 4) / 16.0, (((n >> 2) & 3) - 2) / 4.0, ((n & 3) - 2) / 4.0
+    out = [int(min(max(c, 0.0), 1.0) * 63.0) for c in (y + 1.402 * v, y - 0.344136 * u - 0.714136 * v, y + 1.772 * u)]
+    return tuple((c << 2) | (c >> 4) for c in out)
 
 
 def read_png(path):
-    """An 8-bit RGB PNG as (width, height, bytes of RGB triples)."""
-    with open(path, "rb") as f:
-        data_bytes = f.read()
-    if data_bytes[:8] != b"\x89PNG\r\n\x1a\n":
-        fail("%s is not a PNG" % path)
-    pos, idat, width, height = 8, b"", 0, 0
-    while pos < len(data_bytes):
-        length = struct.unpack(">I", data_bytes[pos:pos + 4])[0]
-        kind, body = data_bytes[pos + 4:pos + 8], data_bytes[pos + 8:pos + 8 + length]
-        pos += 12 + length
-        if kind == b"IHDR":
-            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
-            if depth != 8 or colour != 2:
-                fail("%s: expected 8-bit RGB" % path)
-        elif kind == b"IDAT":
-            idat += body
-    raw, stride, out = zlib.decompress(idat), width * 3, bytearray()
-    previous = bytearray(stride)
-    for y in range(height):
-        kind, row = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            a = row[i - 3] if i >= 3 else 0
-            b = previous[i]
-            c = previous[i - 3] if i >= 3 else 0
-            if kind == 1:
-                row[i] = (row[i] + a) & 255
-            elif kind == 2:
-                row[i] = (row[i] + b) & 255
-            elif kind == 3:
-                row[i] = (row[i] + (a + b) // 2) & 255
-            elif kind == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                row[i] = (row[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-        out += row
-        previous = row
-    return width, height, bytes(out)
+    from PIL import Image
+    image = Image.open(path).convert("RGB")
+    return image.width, image.height, image.tobytes()

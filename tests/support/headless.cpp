@@ -2,16 +2,10 @@
 
 #include <allegro.h>
 
-#include "machine/machine.h"
 #include "machine/machine_internal.h"
 
-namespace {
-
-bool started;
-
-}  // namespace
-
 void test_machine_start() {
+  static bool started = false;
   if (!started) {
     machine_set_hooks(machine_headless_hooks());
     machine_init();
@@ -21,9 +15,7 @@ void test_machine_start() {
   machine_reset_clock();
 }
 
-void test_release_all_keys() {
-  for (int i = 0; i < KEY_MAX; ++i) key[i] = 0;
-}
+void test_release_all_keys() { for (int i = 0; i < KEY_MAX; ++i) key[i] = 0; }
 
 int test_count_pixels(BITMAP* bitmap, uint8_t value) {
   int count = 0;

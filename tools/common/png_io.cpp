@@ -28,27 +28,46 @@ int read_png(const char* path, std::vector<uint8_t>& out, int& width, int& heigh
   return -1;
 }
 
+int write_png(const char* path, int width, int height, png_uint_32 format, const uint8_t* pixels) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = png_uint_32(width);
+  image.height = png_uint_32(height);
+  image.format = format;
+  return png_image_write_to_file(&image, path, 0, pixels, 0, nullptr) ? -1 : 0;
+}
+
 }  // namespace
 
 int png_write_indexed(const char* path, int width, int height, const uint8_t* pixels, int stride,
                       const RGB* palette) {
-  if (width <= 0 || height <= 0) return 0;
-  std::vector<uint8_t> rgb(size_t(width) * size_t(height) * 3);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const RGB& c = palette[pixels[size_t(y) * size_t(stride) + size_t(x)]];
-      uint8_t* p = &rgb[(size_t(y) * size_t(width) + size_t(x)) * 3];
+  return png_write_indexed_scaled(path, width, height, pixels, stride, palette, 1);
+}
+
+int png_write_indexed_scaled(const char* path, int width, int height, const uint8_t* pixels,
+                             int stride, const RGB* palette, int scale) {
+  if (width <= 0 || height <= 0 || scale < 1 || scale > 16) return 0;
+  const size_t out_width = size_t(width) * size_t(scale);
+  std::vector<uint8_t> rgb(out_width * size_t(height) * size_t(scale) * 3);
+  for (size_t y = 0; y < size_t(height) * size_t(scale); ++y) {
+    for (size_t x = 0; x < out_width; ++x) {
+      const RGB& c = palette[pixels[y / size_t(scale) * size_t(stride) + x / size_t(scale)]];
+      uint8_t* p = &rgb[(y * out_width + x) * 3];
       p[0] = scale_component(c.r);
       p[1] = scale_component(c.g);
       p[2] = scale_component(c.b);
     }
   }
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = png_uint_32(width);
-  image.height = png_uint_32(height);
-  image.format = PNG_FORMAT_RGB;
-  return png_image_write_to_file(&image, path, 0, rgb.data(), 0, nullptr) ? -1 : 0;
+  return write_png(path, int(out_width), height * scale, PNG_FORMAT_RGB, rgb.data());
+}
+
+int png_write_grey(const char* path, int width, int height, const uint8_t* levels) {
+  if (width <= 0 || height <= 0) return 0;
+  return write_png(path, width, height, PNG_FORMAT_GRAY, levels);
+}
+
+int png_read_rgba(const char* path, std::vector<uint8_t>& out, int& width, int& height) {
+  return read_png(path, out, width, height, PNG_FORMAT_RGBA);
 }
 
 int png_read_grey(const char* path, std::vector<uint8_t>& out, int& width, int& height) {

@@ -3,6 +3,10 @@
 // the title picture, written through the palette as a square PNG.
 //
 //   orvalin-icon --data DIR --size N --out FILE.png
+//
+// It reads the title picture itself rather than through the game's loader,
+// which is private to the game's flow module (game_load_picture), because it
+// needs the pixel values to find the first letter.
 #include <allegro.h>
 
 #include <cstdio>
@@ -15,6 +19,7 @@
 #include "blitter/sprite.h"
 #include "machine/machine.h"
 #include "machine/palette.h"
+#include "tools/common/cli.h"
 #include "tools/common/png_io.h"
 
 namespace {
@@ -52,36 +57,37 @@ Sprite* load_title(const char* path, int& first, int& last) {
   return sprite_create(COLOUR_MODE_LUMA, letter.data(), PIXEL_FORMAT_BYTE, width, TITLE_HEIGHT, 0);
 }
 
+const char HELP[] =
+    "usage: orvalin-icon --data DIR --size N --out FILE.png\n"
+    "Draws the game's icon, N x N pixels, with the machine's blitter from the\n"
+    "title picture Quadrillo.raw in DIR, and writes it as a PNG.\n"
+    "  -d, --data DIR   the game's data files\n"
+    "  -s, --size N     the icon's size in pixels (16..240)\n"
+    "  -o, --out FILE   the PNG to write\n"
+    "  -h, --help       show this text and exit\n"
+    "      --version    show the version and exit\n"
+    "Exit status: 0 on success, 1 when the title picture cannot be read or the\n"
+    "icon cannot be written, 2 on a wrong command line.\n";
+
+const CliOption OPTIONS[] = {{"data", 'd', "DIR"}, {"size", 's', "N"}, {"out", 'o', "FILE"}};
+const CliTool TOOL = {"orvalin-icon", HELP, OPTIONS, int(sizeof OPTIONS / sizeof OPTIONS[0])};
+
 int to_fixed(double v) { return int(v * 65536.0); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* data = nullptr;
-  const char* out = nullptr;
-  int size = 0;
-  for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--help")) {
-      std::printf("usage: orvalin-icon --data DIR --size N --out FILE.png\n"
-                  "Draws the game's icon (N x N, 16..240) from its data files.\n");
-      return 0;
-    }
-    if (i + 1 >= argc) {
-      std::fprintf(stderr, "orvalin-icon: %s needs a value\n", argv[i]);
-      return 2;
-    }
-    if (!std::strcmp(argv[i], "--data")) data = argv[++i];
-    else if (!std::strcmp(argv[i], "--size")) size = std::atoi(argv[++i]);
-    else if (!std::strcmp(argv[i], "--out")) out = argv[++i];
-    else {
-      std::fprintf(stderr, "orvalin-icon: unknown option %s\n", argv[i]);
-      return 2;
-    }
-  }
-  if (!data || !out || size < 16 || size > 240) {
-    std::fprintf(stderr, "orvalin-icon: needs --data, --out and --size 16..240\n");
-    return 2;
-  }
+  CliArgs args;
+  const int status = cli_parse(TOOL, argc, argv, args);
+  if (status != CLI_GO_ON) return status;
+  if (!args.operands.empty())
+    return cli_fail(TOOL, CLI_USAGE, "unexpected argument '" + args.operands[0] + "' (see --help)");
+  if (!cli_value(args, "data") || !cli_value(args, "size") || !cli_value(args, "out"))
+    return cli_fail(TOOL, CLI_USAGE, "--data, --size and --out are required (see --help)");
+  long size = 0;
+  if (!cli_number(TOOL, "size", *cli_value(args, "size"), 16, 240, size)) return CLI_USAGE;
+  const char* data = cli_value(args, "data")->c_str();
+  const char* out = cli_value(args, "out")->c_str();
 
   MachineHooks hooks = machine_headless_hooks();
   machine_set_hooks(hooks);
@@ -91,8 +97,8 @@ int main(int argc, char** argv) {
   int first = 0, last = 0;
   Sprite* title = load_title(title_path.c_str(), first, last);
   if (!title) {
-    std::fprintf(stderr, "orvalin-icon: cannot read %s\n", title_path.c_str());
-    return 1;
+    machine_shutdown();
+    return cli_fail(TOOL, CLI_FAILED, "cannot read " + title_path);
   }
   uint8_t grey = 10;  // pixel 10 in chroma mode: the variant is the luma, no tint
   Sprite* fill = sprite_create(COLOUR_MODE_CHROMA, &grey, PIXEL_FORMAT_BYTE, 1, 1, 0);
@@ -125,8 +131,7 @@ int main(int argc, char** argv) {
   sprite_destroy(title);
   machine_shutdown();
   if (!ok) {
-    std::fprintf(stderr, "orvalin-icon: cannot write %s\n", out);
-    return 1;
+    return cli_fail(TOOL, CLI_FAILED, std::string("cannot write ") + out);
   }
-  return 0;
+  return CLI_OK;
 }

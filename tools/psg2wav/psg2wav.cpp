@@ -6,6 +6,7 @@
 #include <allegro.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,10 +18,12 @@
 #include "machine/machine.h"
 #include "sound/offline.h"
 #include "sound/psg.h"
+#include "tools/common/cli.h"
+#include "tools/common/wav_io.h"
 
 namespace {
 
-const char* const USAGE =
+const char HELP[] =
     "Usage: orvalin-psg2wav [options] INPUT.psg OUTPUT.wav\n"
     "\n"
     "Plays a PSG music file through the Orvalin machine's player and AY-3-8910\n"
@@ -30,17 +33,31 @@ const char* const USAGE =
     "\n"
     "Options:\n"
     "  -n, --frames N   play N frames (player steps), whatever the piece does\n"
-    "                   (default: until the music ends; one pass when looping)\n"
+    "                   (0..10000000; default: until the music ends; one pass\n"
+    "                   when looping)\n"
     "  -l, --loop       loop the piece: rewind at its end instead of stopping\n"
     "      --no-loop    stop at the end of the piece (the default)\n"
     "      --write-at C write each frame's registers C machine cycles into the\n"
     "                   frame (0..425447; default 0, right after the frame\n"
     "                   starts, as the game does)\n"
+    "  -c, --centre     write the signal centred, its DC removed as a speaker's\n"
+    "                   coupling capacitor would (a one-pole 20 Hz high-pass)\n"
     "  -h, --help       show this help and exit\n"
+    "      --version    show the version and exit\n"
     "\n"
-    "The chip's samples are unsigned (silence is the lowest level, 0); they are\n"
-    "written as signed PCM by subtracting 32768, as the host's audio stream\n"
-    "plays them. The output file must not be the input file.\n";
+    "The chip's samples are unsigned (silence is the lowest level, 0); without\n"
+    "--centre they are written as signed PCM by subtracting 32768, as the host's\n"
+    "audio stream plays them, so the file sits at the bottom of its range. The\n"
+    "output file must not be the input file.\n"
+    "\n"
+    "Exit status: 0 on success, 1 when the input cannot be played or the output\n"
+    "cannot be written, 2 on a wrong command line.\n";
+
+const CliOption OPTIONS[] = {
+    {"frames", 'n', "N"}, {"loop", 'l', nullptr}, {"no-loop", 0, nullptr},
+    {"write-at", 0, "C"}, {"centre", 'c', nullptr},
+};
+const CliTool TOOL = {"orvalin-psg2wav", HELP, OPTIONS, int(sizeof OPTIONS / sizeof OPTIONS[0])};
 
 struct Options {
   const char* input = nullptr;
@@ -48,62 +65,27 @@ struct Options {
   long frames = -1;  // -1: until the end, or one pass when looping
   int loop = 0;
   long write_at = 0;  // machine cycles from a frame's start to its writes
+  bool centre = false;
 };
 
-int fail(const std::string& message) {
-  std::fprintf(stderr, "orvalin-psg2wav: %s\n", message.c_str());
-  return 2;
-}
-
-// Parses the command line; returns an error message, or "" when fine.
-std::string parse(int argc, char** argv, Options& options, bool& help) {
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "-h" || arg == "--help") {
-      help = true;
-    } else if (arg == "-l" || arg == "--loop") {
-      options.loop = -1;
-    } else if (arg == "--no-loop") {
-      options.loop = 0;
-    } else if (arg == "-n" || arg == "--frames" || arg.rfind("--frames=", 0) == 0) {
-      std::string text;
-      if (arg.rfind("--frames=", 0) == 0) {
-        text = arg.substr(9);
-      } else if (i + 1 < argc) {
-        text = argv[++i];
-      } else {
-        return arg + " needs a number of frames";
-      }
-      char* end = nullptr;
-      errno = 0;
-      long value = std::strtol(text.c_str(), &end, 10);
-      if (text.empty() || *end != '\0' || errno != 0 || value < 0 || value > 10000000) {
-        return "bad number of frames '" + text + "' (a whole number 0..10000000)";
-      }
-      options.frames = value;
-    } else if (arg == "--write-at") {
-      if (i + 1 >= argc) return arg + " needs a number of cycles";
-      std::string text = argv[++i];
-      char* end = nullptr;
-      errno = 0;
-      long value = std::strtol(text.c_str(), &end, 10);
-      if (text.empty() || *end != '\0' || errno != 0 || value < 0 || value >= FRAME_CYCLES) {
-        return "bad --write-at '" + text + "' (cycles 0..425447)";
-      }
-      options.write_at = value;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return "unknown option '" + arg + "' (see --help)";
-    } else if (!options.input) {
-      options.input = argv[i];
-    } else if (!options.output) {
-      options.output = argv[i];
-    } else {
-      return "too many arguments (see --help)";
-    }
+// Reads the command line into `options`: CLI_GO_ON, or the status to exit with.
+int parse(int argc, char** argv, CliArgs& args, Options& options) {
+  const int status = cli_parse(TOOL, argc, argv, args);
+  if (status != CLI_GO_ON) return status;
+  for (const auto& [name, value] : args.given) {
+    if (name == "loop") options.loop = -1;
+    else if (name == "no-loop") options.loop = 0;
+    else if (name == "centre") options.centre = true;
+    else if (name == "frames" && !cli_number(TOOL, "frames", value, 0, 10000000, options.frames))
+      return CLI_USAGE;
+    else if (name == "write-at" && !cli_number(TOOL, "write-at", value, 0, FRAME_CYCLES - 1, options.write_at))
+      return CLI_USAGE;
   }
-  if (help) return "";
-  if (!options.input || !options.output) return "needs INPUT.psg and OUTPUT.wav (see --help)";
-  return "";
+  if (args.operands.size() != 2)
+    return cli_fail(TOOL, CLI_USAGE, "needs INPUT.psg and OUTPUT.wav (see --help)");
+  options.input = args.operands[0].c_str();
+  options.output = args.operands[1].c_str();
+  return CLI_GO_ON;
 }
 
 bool same_file(const char* a, const char* b) {
@@ -138,71 +120,64 @@ long frames_of_one_pass(const char* path) {
   return frames > 0 ? frames : 1;
 }
 
+// Where the samples go as they are rendered, as the WAV file will hold them:
+// the chip's levels as the host plays them, or through the coupling filter.
+// They are written when the render is done, so the file appears whole.
+struct Sink {
+  std::vector<int16_t> samples;
+  bool      centre = false;
+  double    last_in = 0, last_out = 0;  // the filter's memory
+};
+
+// A one-pole high-pass, y[n] = a (y[n-1] + x[n] - x[n-1]) with a = RC / (RC +
+// 1/44100) and RC = 1 / (2 pi 20 Hz): what a speaker's series capacitor does
+// to the chip's all-positive output. It starts from silence (0), as the chip does.
+constexpr double PI = 3.14159265358979323846;
+constexpr double COUPLING_RC = 1.0 / (2.0 * PI * 20.0);
+constexpr double COUPLING_A = COUPLING_RC / (COUPLING_RC + 1.0 / 44100.0);
+
 void collect(const uint16_t* samples, int count, void* user) {
-  auto* out = static_cast<std::vector<uint16_t>*>(user);
-  out->insert(out->end(), samples, samples + count);
+  Sink& sink = *static_cast<Sink*>(user);
+  for (int i = 0; i < count; ++i) {
+    if (!sink.centre) {
+      sink.samples.push_back(int16_t(uint16_t(samples[i] - 0x8000)));  // silence lowest, as the host plays it
+      continue;
+    }
+    const double in = samples[i];
+    sink.last_out = COUPLING_A * (sink.last_out + in - sink.last_in);
+    sink.last_in = in;
+    const double v = sink.last_out < -32768.0 ? -32768.0 : sink.last_out > 32767.0 ? 32767.0 : sink.last_out;
+    sink.samples.push_back(int16_t(std::lround(v)));
+  }
 }
-
-void put_u32(std::vector<uint8_t>& bytes, uint32_t v) {
-  for (int i = 0; i < 4; ++i) bytes.push_back(uint8_t(v >> (8 * i)));
-}
-void put_u16(std::vector<uint8_t>& bytes, uint32_t v) {
-  for (int i = 0; i < 2; ++i) bytes.push_back(uint8_t(v >> (8 * i)));
-}
-
-bool write_wav(const char* path, const std::vector<uint16_t>& samples) {
-  std::vector<uint8_t> bytes;
-  uint32_t data_size = uint32_t(samples.size() * 2);
-  bytes.insert(bytes.end(), {'R', 'I', 'F', 'F'});
-  put_u32(bytes, 36 + data_size);
-  bytes.insert(bytes.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  put_u32(bytes, 16);
-  put_u16(bytes, 1);          // PCM
-  put_u16(bytes, 1);          // mono
-  put_u32(bytes, 44100);      // samples per second
-  put_u32(bytes, 44100 * 2);  // bytes per second
-  put_u16(bytes, 2);          // bytes per sample frame
-  put_u16(bytes, 16);         // bits per sample
-  bytes.insert(bytes.end(), {'d', 'a', 't', 'a'});
-  put_u32(bytes, data_size);
-  for (uint16_t u : samples) put_u16(bytes, uint16_t(u - 0x8000));  // unsigned -> signed
-  FILE* file = std::fopen(path, "wb");
-  if (!file) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && ok;
-}
-
 
 }  // namespace
 
 int main(int argc, char** argv) {
   Options options;
-  bool help = false;
-  std::string error = parse(argc, argv, options, help);
-  if (!error.empty()) return fail(error);
-  if (help) {
-    std::fputs(USAGE, stdout);
-    return 0;
-  }
+  CliArgs args;
+  const int status = parse(argc, argv, args, options);
+  if (status != CLI_GO_ON) return status;
   FILE* probe = std::fopen(options.input, "rb");
-  if (!probe) return fail(std::string("cannot read '") + options.input + "': " + std::strerror(errno));
+  if (!probe) return cli_fail(TOOL, CLI_FAILED, std::string("cannot read '") + options.input + "': " + std::strerror(errno));
   unsigned char magic[4] = {};
   bool is_psg = std::fread(magic, 1, 4, probe) == 4 && std::memcmp(magic, "PSG\x1A", 4) == 0;
   std::fclose(probe);
-  if (!is_psg) return fail(std::string("'") + options.input + "' is not a PSG file (no \"PSG\\x1A\" magic)");
+  if (!is_psg) return cli_fail(TOOL, CLI_FAILED, std::string("'") + options.input + "' is not a PSG file (no \"PSG\\x1A\" magic)");
   if (same_file(options.input, options.output)) {
-    return fail("refusing to overwrite the input file with the output");
+    return cli_fail(TOOL, CLI_USAGE, "refusing to overwrite the input file with the output");
   }
 
-  std::vector<uint16_t> samples;
-  sound_offline_install(collect, &samples);
+  Sink sink;
+  sink.centre = options.centre;
+  sound_offline_install(collect, &sink);
   MachineHooks hooks = machine_headless_hooks();
   machine_set_hooks(hooks);
   machine_init();
 
   if (!psg_open(options.input, options.loop)) {
     machine_shutdown();
-    return fail(std::string("cannot play '") + options.input + "'");
+    return cli_fail(TOOL, CLI_FAILED, std::string("cannot play '") + options.input + "'");
   }
   long frames = options.frames;
   if (frames < 0 && options.loop) frames = frames_of_one_pass(options.input);
@@ -225,10 +200,12 @@ int main(int argc, char** argv) {
   psg_stop();  // closes the file; its mixer write lies past the last sample
   machine_shutdown();
 
-  if (!write_wav(options.output, samples)) {
-    return fail(std::string("cannot write '") + options.output + "': " + std::strerror(errno));
-  }
-  return 0;
+  WavWriter wav;
+  const int opened = wav_open(wav, options.output);
+  wav_write(wav, sink.samples.data(), int(sink.samples.size()));
+  if (!opened || !wav_close(wav))
+    return cli_fail(TOOL, CLI_FAILED, std::string("cannot write '") + options.output + "'");
+  return CLI_OK;
 }
 // On Windows Allegro enters through WinMain, which calls this main.
 END_OF_MAIN()

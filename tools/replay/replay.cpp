@@ -20,14 +20,19 @@
 #include "machine/palette.h"
 #include "sound/offline.h"
 #include "sound/ports.h"
+#include "tools/common/cli.h"
+#ifdef QUADRILLO_HAVE_GIF
+#include "tools/common/gif_io.h"
+#endif
 #include "tools/common/png_io.h"
+#include "tools/common/wav_io.h"
 #include "tools/replay/keyscript.h"
-#include "tools/replay/sha256.h"
+#include "tools/replay/frame_hash.h"
 
 namespace {
 
-const char USAGE[] =
-    "Usage: quadrillo-replay --data DIR --keys FILE --frames N --out DIR [--png K,K,...]\n"
+const char HELP[] =
+    "Usage: quadrillo-replay --data DIR --keys FILE --frames N --out DIR [options]\n"
     "\n"
     "Runs Orvalin: Quadrillo deterministically and faster than real time: the\n"
     "game's own start-up, frame and shut-down code and the data files in DIR,\n"
@@ -42,7 +47,22 @@ const char USAGE[] =
     "by the offline host, every register write taking effect at output sample\n"
     "floor(147 x sound time / 11818).\n"
     "\n"
-    "Writes into the out folder (created if missing):\n"
+    "Options:\n"
+    "  -d, --data DIR     the game's data files\n"
+    "  -k, --keys FILE    the key script\n"
+    "  -n, --frames N     loop frames to run (1..100000000)\n"
+    "  -o, --out DIR      the out folder (created if missing)\n"
+    "      --png K,K,...  also write these frames as pictures (frame-K.png)\n"
+    "      --gif FILE     also write the frames as an animated GIF in the game's\n"
+    "                     colours, each shown for its machine frames (2/100 s\n"
+    "                     each), identical frames merged, looping\n"
+    "      --from N       the first frame of the GIF (default 1)\n"
+    "      --to M         the last frame of the GIF (default the last frame)\n"
+    "      --scale K      the GIF's pixels K x K (1..4, default 1)\n"
+    "      --help         show this help and exit\n"
+    "      --version      show the version and exit\n"
+    "\n"
+    "Writes into the out folder:\n"
     "  frames.txt   per loop frame k = 1..N (the 75 black start-up frames are not\n"
     "               counted): SHA-256 of the presented back buffer (76800 bytes,\n"
     "               row 0 first), machine_frames_elapsed() after that present,\n"
@@ -51,15 +71,25 @@ const char USAGE[] =
     "               value (hex, 8 bits)\n"
     "  audio.wav    the sound chip's output, 44100 Hz mono 16-bit\n"
     "  frame-K.png  for each K of --png: that frame through the palette, 320 x 240\n"
+    "The GIF goes where --gif says (relative to the working directory).\n"
     "\n"
-    "Exit status: 0 on success, 2 on bad arguments or unreadable input, 1 when an\n"
-    "output cannot be written or the game's Sprites have not given back all of the\n"
-    "65536 bytes of sprite memory at shut-down.\n";
+    "Exit status: 0 on success, 1 when an input cannot be read, an output cannot\n"
+    "be written or the game's Sprites have not given back all of the 65536 bytes\n"
+    "of sprite memory at shut-down, 2 on a wrong command line.\n";
+
+const CliOption OPTIONS[] = {
+    {"data", 'd', "DIR"}, {"keys", 'k', "FILE"}, {"frames", 'n', "N"}, {"out", 'o', "DIR"},
+    {"png", 0, "K,K,..."}, {"gif", 0, "FILE"}, {"from", 0, "N"}, {"to", 0, "M"}, {"scale", 0, "K"},
+};
+const CliTool TOOL = {"quadrillo-replay", HELP, OPTIONS, int(sizeof OPTIONS / sizeof OPTIONS[0])};
+constexpr long MOST_FRAMES = 100000000;
 
 struct Options {
   std::string   data, keys, out;
-  long          frames = -1;
+  long          frames = 0;
   std::set<long> png_frames;
+  std::string   gif;
+  long          gif_from = 1, gif_to = 0, gif_scale = 1;
 };
 
 struct Run {
@@ -67,68 +97,62 @@ struct Run {
   std::vector<uint8_t>          shown;           // the last presented picture, 320 x 240
   uint64_t                      shown_frames = 0;  // machine_frames_elapsed() at that present
   bool                          presented = false;
-  FILE*                         audio = nullptr;  // audio.wav, written as the samples come
-  uint64_t                      audio_samples = 0;
-  bool                          audio_failed = false;
+  std::vector<uint8_t>          hashed;          // the picture `hash` names
+  std::string                   hash;
+  WavWriter                     audio;           // audio.wav, written as the samples come
   FILE*                         ports = nullptr;
 };
 
 Run run;
 
-int fail(int status, const std::string& message) {
-  std::fprintf(stderr, "quadrillo-replay: %s\n", message.c_str());
-  return status;
-}
+int fail(int status, const std::string& message) { return cli_fail(TOOL, status, message); }
 
-bool parse_count(const char* text, long& value) {
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtol(text, &end, 10);
-  return errno == 0 && end != text && *end == 0 && value > 0;
-}
-
-// Returns an empty string on success, else the problem.
-std::string parse(int argc, char** argv, Options& options, bool& help) {
-  help = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      help = true;
-      return "";
-    }
-    if (arg != "--data" && arg != "--keys" && arg != "--frames" && arg != "--out" &&
-        arg != "--png")
-      return "unknown argument \"" + arg + "\" (see --help)";
-    if (i + 1 >= argc) return arg + " needs a value";
-    const char* value = argv[++i];
-    if (arg == "--data") options.data = value;
-    else if (arg == "--keys") options.keys = value;
-    else if (arg == "--out") options.out = value;
-    else if (arg == "--frames") {
-      if (!parse_count(value, options.frames)) return "--frames needs a positive number";
-    } else {
-      std::string list = value;
-      size_t start = 0;
-      while (start <= list.size()) {
-        size_t comma = list.find(',', start);
-        if (comma == std::string::npos) comma = list.size();
-        std::string item = list.substr(start, comma - start);
-        long k;
-        if (!parse_count(item.c_str(), k)) return "--png needs frame numbers from 1, like 1,40";
-        options.png_frames.insert(k);
-        start = comma + 1;
-      }
+// Reads the command line into `options`: CLI_GO_ON, or the status to exit with.
+int parse(int argc, char** argv, Options& options) {
+  CliArgs args;
+  const int status = cli_parse(TOOL, argc, argv, args);
+  if (status != CLI_GO_ON) return status;
+  if (!args.operands.empty()) return fail(CLI_USAGE, "unexpected argument '" + args.operands[0] + "' (see --help)");
+  const char* required[] = {"data", "keys", "frames", "out"};
+  for (const char* name : required)
+    if (!cli_value(args, name)) return fail(CLI_USAGE, std::string("--") + name + " is missing (see --help)");
+  options.data = *cli_value(args, "data");
+  options.keys = *cli_value(args, "keys");
+  options.out = *cli_value(args, "out");
+  if (!cli_number(TOOL, "frames", *cli_value(args, "frames"), 1, MOST_FRAMES, options.frames)) return CLI_USAGE;
+  if (const std::string* list = cli_value(args, "png")) {
+    size_t start = 0;
+    while (start <= list->size()) {
+      size_t comma = list->find(',', start);
+      if (comma == std::string::npos) comma = list->size();
+      long k;
+      if (!cli_number(TOOL, "png", list->substr(start, comma - start), 1, options.frames, k))
+        return CLI_USAGE;
+      options.png_frames.insert(k);
+      start = comma + 1;
     }
   }
-  if (options.data.empty()) return "--data is missing (see --help)";
-  if (options.keys.empty()) return "--keys is missing (see --help)";
-  if (options.out.empty()) return "--out is missing (see --help)";
-  if (options.frames < 0) return "--frames is missing (see --help)";
-  for (long k : options.png_frames)
-    if (k > options.frames) return "--png frame " + std::to_string(k) + " is after the last frame";
-  return "";
+  if (const std::string* gif = cli_value(args, "gif")) options.gif = *gif;
+#ifndef QUADRILLO_HAVE_GIF
+  if (!options.gif.empty()) return fail(CLI_USAGE, "--gif is not available: this build has no giflib");
+#endif
+  options.gif_to = options.frames;
+  const struct {
+    const char* name;
+    long        low, high;
+    long&       value;
+  } numbers[] = {{"from", 1, options.frames, options.gif_from},
+                 {"to", 1, options.frames, options.gif_to},
+                 {"scale", 1, 4, options.gif_scale}};
+  for (const auto& n : numbers) {
+    const std::string* text = cli_value(args, n.name);
+    if (!text) continue;
+    if (options.gif.empty()) return fail(CLI_USAGE, std::string("--") + n.name + " belongs to --gif (see --help)");
+    if (!cli_number(TOOL, n.name, *text, n.low, n.high, n.value)) return CLI_USAGE;
+  }
+  if (options.gif_from > options.gif_to) return fail(CLI_USAGE, "--from is after --to");
+  return CLI_GO_ON;
 }
-
 
 void on_present(BITMAP* shown) {
   for (int y = 0; y < SCREEN_HEIGHT; ++y)
@@ -145,56 +169,16 @@ void on_port(uint32_t port, int value) {
 
 // The samples go to the file as they are rendered, so that a run of any
 // length (hours of machine time) holds no more than one buffer of them.
-void on_samples(const uint16_t* samples, int count, void*) {
-  if (!run.audio || count <= 0) return;
-  // The chip's samples are unsigned around 0x8000; WAV's 16-bit ones are signed.
-  uint8_t bytes[2 * 4096];
-  for (int done = 0; done < count;) {
-    const int n = count - done < 4096 ? count - done : 4096;
-    for (int i = 0; i < n; ++i) {
-      const uint16_t s = uint16_t(samples[done + i] - 0x8000);
-      bytes[2 * i] = uint8_t(s);
-      bytes[2 * i + 1] = uint8_t(s >> 8);
-    }
-    if (std::fwrite(bytes, 1, size_t(2 * n), run.audio) != size_t(2 * n)) run.audio_failed = true;
-    done += n;
+void on_samples(const uint16_t* samples, int count, void*) { wav_write_chip(run.audio, samples, count); }
+
+// The hash of the presented picture. Many frames show the same picture as
+// the one before (a pause, a still screen): comparing costs a tenth of hashing.
+const std::string& shown_hash() {
+  if (run.hash.empty() || run.shown != run.hashed) {
+    run.hash = frame_hash_hex(run.shown.data(), run.shown.size());
+    run.hashed = run.shown;
   }
-  run.audio_samples += uint64_t(count);
-}
-
-void put_u32(FILE* f, uint32_t v) {
-  uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
-  std::fwrite(b, 1, 4, f);
-}
-void put_u16(FILE* f, uint16_t v) {
-  uint8_t b[2] = {uint8_t(v), uint8_t(v >> 8)};
-  std::fwrite(b, 1, 2, f);
-}
-
-// The 44-byte header of a 44100 Hz mono 16-bit WAV file of `samples`
-// samples, written where `f` stands.
-void put_wav_header(FILE* f, uint64_t samples) {
-  uint32_t data_bytes = uint32_t(samples * 2);
-  std::fwrite("RIFF", 1, 4, f);
-  put_u32(f, 36 + data_bytes);
-  std::fwrite("WAVEfmt ", 1, 8, f);
-  put_u32(f, 16);
-  put_u16(f, 1);  // PCM
-  put_u16(f, 1);  // mono
-  put_u32(f, 44100);
-  put_u32(f, 44100 * 2);
-  put_u16(f, 2);
-  put_u16(f, 16);
-  std::fwrite("data", 1, 4, f);
-  put_u32(f, data_bytes);
-}
-
-// Writes the header again with the final sizes and closes the file.
-bool finish_wav(FILE* f, uint64_t samples) {
-  bool ok = std::fseek(f, 0, SEEK_SET) == 0;
-  if (ok) put_wav_header(f, samples);
-  ok = std::ferror(f) == 0 && ok;
-  return std::fclose(f) == 0 && ok;
+  return run.hash;
 }
 
 void hold_keys(long frame) {
@@ -207,36 +191,31 @@ void hold_keys(long frame) {
 
 int main(int argc, char** argv) {
   Options options;
-  bool help = false;
-  std::string problem = parse(argc, argv, options, help);
-  if (help) {
-    std::fputs(USAGE, stdout);
-    return 0;
-  }
-  if (!problem.empty()) return fail(2, problem);
+  const int status = parse(argc, argv, options);
+  if (status != CLI_GO_ON) return status;
 
   std::string error;
-  if (!keyscript_read(options.keys, run.script, error)) return fail(2, error);
+  if (!keyscript_read(options.keys, run.script, error)) return fail(CLI_FAILED, error);
   namespace fs = std::filesystem;
   std::error_code failed;
   if (!fs::is_directory(options.data, failed))
-    return fail(2, "cannot read the data folder " + options.data);
+    return fail(CLI_FAILED, "cannot read the data folder " + options.data);
   fs::create_directory(options.out, failed);
-  if (failed) return fail(1, "cannot create the out folder " + options.out);
+  if (failed) return fail(CLI_FAILED, "cannot create the out folder " + options.out);
   // The game opens its files relative to the working directory, so the out
   // folder is made absolute before moving into the data folder.
   std::string out = fs::canonical(options.out, failed).string();
-  if (failed) return fail(1, "cannot use the out folder " + options.out);
+  if (failed) return fail(CLI_FAILED, "cannot use the out folder " + options.out);
 
   // Binary mode: the same bytes on every host (no CR before each newline).
   FILE* frames_file = std::fopen((out + "/frames.txt").c_str(), "wb");
   run.ports = std::fopen((out + "/ports.txt").c_str(), "wb");
-  run.audio = std::fopen((out + "/audio.wav").c_str(), "wb");
-  if (!frames_file || !run.ports || !run.audio)
-    return fail(1, "cannot write into the out folder " + out);
-  put_wav_header(run.audio, 0);
+  const int audio_open = wav_open(run.audio, (out + "/audio.wav").c_str());
+  if (!frames_file || !run.ports || !audio_open)
+    return fail(CLI_FAILED, "cannot write into the out folder " + out);
+  const std::string start_folder = fs::current_path(failed).string();
   fs::current_path(options.data, failed);
-  if (failed) return fail(2, "cannot enter the data folder " + options.data);
+  if (failed) return fail(CLI_FAILED, "cannot enter the data folder " + options.data);
 
   run.shown.assign(size_t(SCREEN_WIDTH) * SCREEN_HEIGHT, 0);
   MachineHooks hooks = machine_headless_hooks();
@@ -245,9 +224,17 @@ int main(int argc, char** argv) {
   sound_offline_install(on_samples, nullptr);
   sound_set_port_observer(on_port);
 
-  if (!game_start()) return fail(1, "the machine did not start");
   RGB palette[256];
   palette_compute(palette);
+#ifdef QUADRILLO_HAVE_GIF
+  GifWriter gif;
+  if (!options.gif.empty()) {
+    const std::string path = fs::absolute(fs::path(start_folder) / options.gif).string();
+    if (!gif_open(gif, path.c_str(), SCREEN_WIDTH, SCREEN_HEIGHT, int(options.gif_scale), palette))
+      return fail(CLI_FAILED, "cannot write " + options.gif);
+  }
+#endif
+  if (!game_start()) return fail(CLI_FAILED, "the machine did not start");
   bool written = true;
   for (long k = 1; k <= options.frames; ++k) {
     hold_keys(k);
@@ -259,8 +246,12 @@ int main(int argc, char** argv) {
       break;
     }
     std::fprintf(frames_file, "%s %llu %d\n",
-                 sha256_hex(run.shown.data(), run.shown.size()).c_str(),
+                 shown_hash().c_str(),
                  static_cast<unsigned long long>(run.shown_frames), int(game_current_state()));
+#ifdef QUADRILLO_HAVE_GIF
+    if (gif.file && k >= options.gif_from && k <= options.gif_to)
+      gif_add(gif, run.shown.data(), SCREEN_WIDTH, run.shown_frames);
+#endif
     if (options.png_frames.count(k)) {
       std::string path = out + "/frame-" + std::to_string(k) + ".png";
       if (!png_write_indexed(path.c_str(), SCREEN_WIDTH, SCREEN_HEIGHT, run.shown.data(),
@@ -283,16 +274,20 @@ int main(int argc, char** argv) {
                 " bytes, not " + std::to_string(SPRITE_MEMORY_SIZE));
   }
 
+#ifdef QUADRILLO_HAVE_GIF
+  if (gif.file && !gif_close(gif)) {
+    written = false;
+    fail(CLI_FAILED, "cannot write " + options.gif);
+  }
+#endif
   if (std::fclose(frames_file) != 0) written = false;
   if (std::fclose(run.ports) != 0) written = false;
   run.ports = nullptr;
-  const bool audio_written = !run.audio_failed && finish_wav(run.audio, run.audio_samples);
-  run.audio = nullptr;
-  if (!audio_written) {
+  if (!wav_close(run.audio)) {
     written = false;
     fail(1, "cannot write " + out + "/audio.wav");
   }
-  return written ? 0 : 1;
+  return written ? CLI_OK : CLI_FAILED;
 }
 // On Windows Allegro enters through WinMain, which calls this main.
 END_OF_MAIN()
