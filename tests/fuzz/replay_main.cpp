@@ -2,7 +2,6 @@
 // command line, and every file in each folder named, is passed to the target
 // once. The normal build (any compiler) uses it to replay the checked-in
 // corpora and the inputs that once broke a target, as regression tests.
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -21,7 +20,6 @@ int main(int argc, char** argv) {
       for (const auto& entry : fs::recursive_directory_iterator(argv[i]))
         if (entry.is_regular_file()) files.push_back(entry.path());
   }
-  std::sort(files.begin(), files.end());
   for (const fs::path& path : files) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {

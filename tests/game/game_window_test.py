@@ -81,7 +81,6 @@ for attempt in range(3):
 try:
     if window is None:
         desktop.fail("no window titled 'Orvalin: Quadrillo'")
-    time.sleep(0.3)
     desktop.press(window, "space")
     bad = lambda p: (differing(p, playfield, 140, 320), differing(p, playfield, 0, 140))
     backdrop, board = bad(settle(lambda p: bad(p)[0] == 0 and bad(p)[1] <= 4 * CELL * CELL, 3))
