@@ -55,7 +55,6 @@ class GameRun {
   }
   ~GameRun() {
     game_stop();
-    test_release_all_keys();
     std::filesystem::remove_all(dir_);
   }
 
