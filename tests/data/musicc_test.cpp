@@ -36,8 +36,9 @@ TEST(MusicTuning, PeriodsFollowTheChipClockAndEqualTemperament) {
     // half a step of the divider.
     double ideal = CHIP_CLOCK_HZ / (16.0 * musicc_frequency(note));
     EXPECT_LE(std::fabs(ideal - (period + 1)), 0.5) << "note " << note;
-    if (note <= 96)
+    if (note <= 96) {
       EXPECT_NEAR(ideal / (period + 1), 1.0, 0.01) << "in tune up to C7, note " << note;
+    }
   }
   EXPECT_EQ(musicc_period(12), -1) << "below the 12-bit period range";
 }
