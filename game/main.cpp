@@ -1,8 +1,6 @@
-// Program entry: Allegro's main wrapper hands control to the game. On Windows
-// END_OF_MAIN() supplies WinMain, which passes this main to Allegro's _WinMain.
-#include <allegro.h>
-
+// The game is a program of the machine like any other: the runtime's entry
+// wrapper (machine/entry.cpp) hands it the command line here.
 #include "game/flow.h"
+#include "machine/machine.h"
 
-int main() { return game_main(); }
-END_OF_MAIN()
+int program_main(int, char**) { return game_main(); }

@@ -14,11 +14,18 @@ inline constexpr int32_t TICKS_PER_FRAME = 5;       // host ticks per frame: 50 
 inline constexpr int     SCREEN_WIDTH    = 320;     // back buffer size, in colour bytes
 inline constexpr int     SCREEN_HEIGHT   = 240;
 
+// A program of the machine defines this function and links the runtime's
+// entry wrapper (liborvalin, or the machine_entry library in this tree),
+// which provides the host's main (WinMain on Windows) and calls it with the
+// command line. It returns the program's exit status. The program does the
+// rest itself: machine_init first, machine_shutdown last.
+int program_main(int argc, char** argv);
+
 // Starts Allegro, the keyboard, the timer and the sound chip, sets the sprite
 // memory to 65536 bytes, creates and clears both back buffers, sets the first
 // graphics mode (a 640 x 480 window) and presents 75 black frames.
 // Returns -1 when a graphics mode was set, 0 when none could be (then nothing
-// was presented). Called once, first, by the game.
+// was presented). Called once, first, by the program.
 int machine_init();
 
 // Stops the sound chip's host side and destroys the back buffers. Called last.
