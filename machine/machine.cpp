@@ -187,7 +187,10 @@ void machine_present() {
   current_buffer ^= 1;
 }
 
-int machine_quit_requested() { return quit_requested.load(); }
+int machine_quit_requested() {
+  if (hooks.quit_requested) return hooks.quit_requested();
+  return quit_requested.load();
+}
 
 const char* machine_host_error() { return host_error; }
 

@@ -77,6 +77,9 @@ struct MachineHooks {
   void (*presented)(BITMAP* shown);
   int unpaced;    // -1: frame ends do not wait for the host timer
   int no_system;  // -1: start Allegro without a system driver (no X server)
+  // Answers machine_quit_requested in place of the close button: a harness
+  // ends a program's run at the program's own question, between two frames.
+  int (*quit_requested)();
 };
 void machine_set_hooks(const MachineHooks& hooks);
 
