@@ -1,0 +1,350 @@
+// The replay harness. The program runs as it would in a window; only the
+// machine's hooks differ: a graphics mode that always succeeds, no pacing,
+// no system driver, the offline sound host, a port observer, a `presented`
+// hook that records frames and holds keys, and a quit hook that ends the run.
+#include "tools/harness/harness.h"
+
+#include <allegro.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "blitter/sprite.h"
+#include "machine/machine.h"
+#include "machine/palette.h"
+#include "sound/offline.h"
+#include "sound/ports.h"
+#include "tools/common/cli.h"
+#ifdef QUADRILLO_HAVE_GIF
+#include "tools/common/gif_io.h"
+#endif
+#include "tools/common/png_io.h"
+#include "tools/common/wav_io.h"
+#include "tools/replay/frame_hash.h"
+#include "tools/replay/keyscript.h"
+
+namespace {
+
+// machine_init presents this many black frames before it returns: the
+// program's own frames are counted from the next present on.
+constexpr uint64_t START_FRAMES = 75;
+constexpr long     MOST_FRAMES = 100000000;
+
+const char HELP[] =
+    "Usage: %s --data DIR --keys FILE --frames N --out DIR [options] [-- ARGUMENTS]\n"
+    "\n"
+    "Runs %s deterministically and faster than real time: the program's\n"
+    "own code, from its start-up to its shut-down, with the keys held in each\n"
+    "frame read from FILE (one line per frame, Allegro key names without KEY_,\n"
+    "separated by blanks, e.g. \"SPACE\" or \"LEFT DOWN\"; an empty line or the\n"
+    "frames after the last line hold no key). Frame 1 is the first frame the\n"
+    "program presents after the machine's 75 black start-up frames. After frame\n"
+    "N the program is asked to quit, as by the close button.\n"
+    "\n"
+    "The machine runs headless: its graphics mode is replaced by one that always\n"
+    "succeeds (set_gfx_mode hook returning 0), frames are not paced by the host\n"
+    "timer (unpaced -1), and Allegro starts without a system driver (no_system\n"
+    "-1). No X server and no audio device are needed; the sound chip is rendered\n"
+    "by the offline host, every register write taking effect at output sample\n"
+    "floor(147 x sound time / 11818).\n"
+    "\n"
+    "Options:\n"
+    "  -d, --data DIR     the folder the program runs in: its data files\n"
+    "  -k, --keys FILE    the key script\n"
+    "  -n, --frames N     frames to run (1..100000000)\n"
+    "  -o, --out DIR      the out folder (created if missing)\n"
+    "      --png K,K,...  also write these frames as pictures (frame-K.png)\n"
+    "      --gif FILE     also write the frames as an animated GIF in the\n"
+    "                     machine's colours, each shown for its machine frames\n"
+    "                     (2/100 s each), identical frames merged, looping\n"
+    "      --from N       the first frame of the GIF (default 1)\n"
+    "      --to M         the last frame of the GIF (default the last frame)\n"
+    "      --scale K      the GIF's pixels K x K (1..4, default 1)\n"
+    "      --help         show this help and exit\n"
+    "      --version      show the version and exit\n"
+    "\n"
+    "Writes into the out folder:\n"
+    "  frames.txt   per frame k = 1..N: SHA-256 of the presented back buffer\n"
+    "               (76800 bytes, row 0 first), machine_frames_elapsed() after\n"
+    "               that present%s\n"
+    "  ports.txt    per sound_out call: total cycles after it, port (hex, 16 bits),\n"
+    "               value (hex, 8 bits)\n"
+    "  audio.wav    the sound chip's output, 44100 Hz mono 16-bit, up to the\n"
+    "               moment the program was asked to quit\n"
+    "  frame-K.png  for each K of --png: that frame through the palette, 320 x 240\n"
+    "The GIF goes where --gif says (relative to the working directory).\n"
+    "\n"
+    "Exit status: 0 on success, 1 when an input cannot be read, an output cannot\n"
+    "be written, the program ends before frame N or with a status other than 0,\n"
+    "or its Sprites have not given back all of the 65536 bytes of sprite memory\n"
+    "at shut-down, 2 on a wrong command line.\n";
+
+const CliOption OPTIONS[] = {
+    {"data", 'd', "DIR"}, {"keys", 'k', "FILE"}, {"frames", 'n', "N"}, {"out", 'o', "DIR"},
+    {"png", 0, "K,K,..."}, {"gif", 0, "FILE"}, {"from", 0, "N"}, {"to", 0, "M"}, {"scale", 0, "K"},
+};
+
+struct Options {
+  std::string              data, keys, out, gif;
+  long                     frames = 0;
+  std::set<long>           png_frames;
+  long                     gif_from = 1, gif_to = 0, gif_scale = 1;
+  std::vector<std::string> program_args;  // the operands, handed to the program
+};
+
+// Everything the hooks touch: they are plain functions called by the machine.
+struct Run {
+  CliTool                       tool;
+  std::string                   help;
+  const HarnessProgram*         program = nullptr;
+  Options                       options;
+  std::string                   out;              // the out folder, absolute
+  std::vector<std::vector<int>> script;
+  uint64_t                      presents = 0;     // presents seen, start-up frames included
+  long                          frame = 0;        // the program's frames recorded so far
+  bool                          line_pending = false;  // frame's line waits for its note
+  bool                          ended = false;    // the program was asked to quit
+  bool                          ok = true;        // every output written so far
+  std::vector<uint8_t>          shown;            // the last presented picture, 320 x 240
+  uint64_t                      shown_frames = 0; // machine_frames_elapsed() at that present
+  std::vector<uint8_t>          hashed;           // the picture `hash` names
+  std::string                   hash;
+  RGB                           palette[256];
+  FILE*                         frames_file = nullptr;
+  FILE*                         ports = nullptr;
+  WavWriter                     audio;            // written as the samples come
+#ifdef QUADRILLO_HAVE_GIF
+  GifWriter gif;
+#endif
+};
+
+Run run;
+
+int fail(int status, const std::string& message) { return cli_fail(run.tool, status, message); }
+
+// Reads the command line into `options`: CLI_GO_ON, or the status to exit with.
+int parse(int argc, char** argv, Options& options) {
+  CliArgs args;
+  const int status = cli_parse(run.tool, argc, argv, args);
+  if (status != CLI_GO_ON) return status;
+  options.program_args = args.operands;
+  const char* required[] = {"data", "keys", "frames", "out"};
+  for (const char* name : required)
+    if (!cli_value(args, name)) return fail(CLI_USAGE, std::string("--") + name + " is missing (see --help)");
+  options.data = *cli_value(args, "data");
+  options.keys = *cli_value(args, "keys");
+  options.out = *cli_value(args, "out");
+  if (!cli_number(run.tool, "frames", *cli_value(args, "frames"), 1, MOST_FRAMES, options.frames))
+    return CLI_USAGE;
+  if (const std::string* list = cli_value(args, "png")) {
+    size_t start = 0;
+    while (start <= list->size()) {
+      size_t comma = list->find(',', start);
+      if (comma == std::string::npos) comma = list->size();
+      long k;
+      if (!cli_number(run.tool, "png", list->substr(start, comma - start), 1, options.frames, k))
+        return CLI_USAGE;
+      options.png_frames.insert(k);
+      start = comma + 1;
+    }
+  }
+  if (const std::string* gif = cli_value(args, "gif")) options.gif = *gif;
+#ifndef QUADRILLO_HAVE_GIF
+  if (!options.gif.empty()) return fail(CLI_USAGE, "--gif is not available: this build has no giflib");
+#endif
+  options.gif_to = options.frames;
+  const struct {
+    const char* name;
+    long        low, high;
+    long&       value;
+  } numbers[] = {{"from", 1, options.frames, options.gif_from},
+                 {"to", 1, options.frames, options.gif_to},
+                 {"scale", 1, 4, options.gif_scale}};
+  for (const auto& n : numbers) {
+    const std::string* text = cli_value(args, n.name);
+    if (!text) continue;
+    if (options.gif.empty()) return fail(CLI_USAGE, std::string("--") + n.name + " belongs to --gif (see --help)");
+    if (!cli_number(run.tool, n.name, *text, n.low, n.high, n.value)) return CLI_USAGE;
+  }
+  if (options.gif_from > options.gif_to) return fail(CLI_USAGE, "--from is after --to");
+  return CLI_GO_ON;
+}
+
+// The hash of the presented picture. Many frames show the same picture as
+// the one before (a pause, a still screen): comparing costs a tenth of hashing.
+const std::string& shown_hash() {
+  if (run.hash.empty() || run.shown != run.hashed) {
+    run.hash = frame_hash_hex(run.shown.data(), run.shown.size());
+    run.hashed = run.shown;
+  }
+  return run.hash;
+}
+
+void hold_keys(long frame) {
+  for (int i = 0; i < KEY_MAX; ++i) key[i] = 0;
+  if (frame >= 1 && frame - 1 < long(run.script.size()))
+    for (int code : run.script[size_t(frame - 1)]) key[code] = 1;
+}
+
+// A frame's line is written when the program has finished that frame: at the
+// next present or at the quit question, so that the note (the game's state)
+// is the one the frame left behind.
+void finish_line() {
+  if (!run.line_pending) return;
+  run.line_pending = false;
+  std::fprintf(run.frames_file, "%s %llu", shown_hash().c_str(),
+               static_cast<unsigned long long>(run.shown_frames));
+  if (run.program->frame_note) std::fprintf(run.frames_file, " %d", int(run.program->frame_note()));
+  std::fputc('\n', run.frames_file);
+}
+
+void on_present(BITMAP* shown) {
+  ++run.presents;
+  // The keys of frame 1 are held from the last start-up frame on: the
+  // program's start-up after machine_init reads them as frame 1 would.
+  if (run.presents <= START_FRAMES) {
+    if (run.presents == START_FRAMES) hold_keys(1);
+    return;
+  }
+  if (run.frame >= run.options.frames) return;  // after the last frame, until the quit question
+  finish_line();
+  const long k = ++run.frame;
+  for (int y = 0; y < SCREEN_HEIGHT; ++y)
+    std::memcpy(run.shown.data() + y * SCREEN_WIDTH, shown->line[y], SCREEN_WIDTH);
+  run.shown_frames = machine_frames_elapsed();
+  run.line_pending = true;
+#ifdef QUADRILLO_HAVE_GIF
+  if (run.gif.file && k >= run.options.gif_from && k <= run.options.gif_to)
+    gif_add(run.gif, run.shown.data(), SCREEN_WIDTH, run.shown_frames);
+#endif
+  if (run.options.png_frames.count(k)) {
+    const std::string path = run.out + "/frame-" + std::to_string(k) + ".png";
+    if (!png_write_indexed(path.c_str(), SCREEN_WIDTH, SCREEN_HEIGHT, run.shown.data(),
+                           SCREEN_WIDTH, run.palette)) {
+      run.ok = false;
+      fail(CLI_FAILED, "cannot write " + path);
+    }
+  }
+  hold_keys(k < run.options.frames ? k + 1 : 0);  // none after the script or the last frame
+}
+
+// The program's quit question: yes once its last frame was presented. The
+// run's sound ends here, where a real run's frame loop would have ended.
+int on_quit_question() {
+  if (run.frame < run.options.frames) return 0;
+  if (!run.ended) {
+    run.ended = true;
+    finish_line();
+    sound_offline_flush();
+  }
+  return -1;
+}
+
+void on_port(uint32_t port, int value) {
+  if (run.ports)
+    std::fprintf(run.ports, "%u %04x %02x\n", unsigned(machine_total_cycles()),
+                 unsigned(port & 0xFFFF), unsigned(value) & 0xFF);
+}
+
+// The samples go to the file as they are rendered, so that a run of any
+// length (hours of machine time) holds no more than one buffer of them.
+void on_samples(const uint16_t* samples, int count, void*) { wav_write_chip(run.audio, samples, count); }
+
+// Opens the outputs and enters the data folder: CLI_GO_ON or the status.
+int prepare(const Options& options) {
+  std::string error;
+  if (!keyscript_read(options.keys, run.script, error)) return fail(CLI_FAILED, error);
+  namespace fs = std::filesystem;
+  std::error_code failed;
+  if (!fs::is_directory(options.data, failed))
+    return fail(CLI_FAILED, "cannot read the data folder " + options.data);
+  fs::create_directory(options.out, failed);
+  if (failed) return fail(CLI_FAILED, "cannot create the out folder " + options.out);
+  // The program opens its files relative to the working directory, so the
+  // outputs are made absolute before moving into the data folder.
+  run.out = fs::canonical(options.out, failed).string();
+  if (failed) return fail(CLI_FAILED, "cannot use the out folder " + options.out);
+  // Binary mode: the same bytes on every host (no CR before each newline).
+  run.frames_file = std::fopen((run.out + "/frames.txt").c_str(), "wb");
+  run.ports = std::fopen((run.out + "/ports.txt").c_str(), "wb");
+  const int audio_open = wav_open(run.audio, (run.out + "/audio.wav").c_str());
+  if (!run.frames_file || !run.ports || !audio_open)
+    return fail(CLI_FAILED, "cannot write into the out folder " + run.out);
+  palette_compute(run.palette);
+#ifdef QUADRILLO_HAVE_GIF
+  if (!options.gif.empty()) {
+    const std::string path = fs::absolute(options.gif).string();
+    if (!gif_open(run.gif, path.c_str(), SCREEN_WIDTH, SCREEN_HEIGHT, int(options.gif_scale),
+                  run.palette))
+      return fail(CLI_FAILED, "cannot write " + options.gif);
+  }
+#endif
+  fs::current_path(options.data, failed);
+  if (failed) return fail(CLI_FAILED, "cannot enter the data folder " + options.data);
+  return CLI_GO_ON;
+}
+
+}  // namespace
+
+int harness_run(const HarnessProgram& program, int argc, char** argv) {
+  run.program = &program;
+  std::vector<char> help(sizeof HELP + 256);
+  std::snprintf(help.data(), help.size(), HELP, program.tool, program.title,
+                program.frame_note ? ",\n               and the program's note after the frame" : "");
+  run.help = help.data();
+  run.tool = {program.tool, run.help.c_str(), OPTIONS, int(sizeof OPTIONS / sizeof OPTIONS[0])};
+  int status = parse(argc, argv, run.options);
+  if (status != CLI_GO_ON) return status;
+  status = prepare(run.options);
+  if (status != CLI_GO_ON) return status;
+
+  run.shown.assign(size_t(SCREEN_WIDTH) * SCREEN_HEIGHT, 0);
+  MachineHooks hooks = machine_headless_hooks();
+  hooks.presented = on_present;
+  hooks.quit_requested = on_quit_question;
+  machine_set_hooks(hooks);
+  sound_offline_install(on_samples, nullptr);
+  sound_set_port_observer(on_port);
+
+  // The program sees its own name first, then the operands after "--".
+  std::vector<char*> program_argv{argv[0]};
+  for (std::string& arg : run.options.program_args) program_argv.push_back(arg.data());
+  program_argv.push_back(nullptr);
+  const int exit_status = program.main(int(program_argv.size() - 1), program_argv.data());
+  sound_set_port_observer(nullptr);
+
+  bool written = run.ok;
+  if (!run.ended) {
+    written = false;
+    fail(CLI_FAILED, "the program ended after frame " + std::to_string(run.frame) + " of " +
+                         std::to_string(run.options.frames));
+  } else if (exit_status != 0) {
+    written = false;
+    fail(CLI_FAILED, "the program ended with status " + std::to_string(exit_status));
+  }
+  // Every Sprite the program made should be destroyed by now: anything still
+  // charged to the sprite memory is a leak of the program's.
+  if (sprite_memory_free() != SPRITE_MEMORY_SIZE) {
+    written = false;
+    fail(CLI_FAILED, "sprite memory at shut-down is " + std::to_string(sprite_memory_free()) +
+                         " bytes, not " + std::to_string(SPRITE_MEMORY_SIZE));
+  }
+#ifdef QUADRILLO_HAVE_GIF
+  if (run.gif.file && !gif_close(run.gif)) {
+    written = false;
+    fail(CLI_FAILED, "cannot write " + run.options.gif);
+  }
+#endif
+  if (std::fclose(run.frames_file) != 0) written = false;
+  if (std::fclose(run.ports) != 0) written = false;
+  run.ports = nullptr;
+  if (!wav_close(run.audio)) {
+    written = false;
+    fail(CLI_FAILED, "cannot write " + run.out + "/audio.wav");
+  }
+  return written ? CLI_OK : CLI_FAILED;
+}
