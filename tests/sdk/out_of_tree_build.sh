@@ -5,9 +5,9 @@
 # Each binary must then be a whole program of the machine: without an X
 # server it starts, enters program_main and exits 1 with its one-line message.
 #
-# Usage: out_of_tree_build.sh BUILD_DIR EXAMPLE_DIR DATA_DIR
+# Usage: out_of_tree_build.sh BUILD_DIR EXAMPLE_DIR DATA_DIR CXX_COMPILER
 set -euo pipefail
-build=$1 example=$2 data=$3
+build=$1 example=$2 data=$3 cxx=$4  # the library's own compiler
 work=$(mktemp -d /tmp/orvalin-sdk.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
@@ -28,11 +28,11 @@ check_program() {  # a binary that starts, and refuses without a display
 }
 
 cp -r "$example" "$work/pc"
-PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name orvalin.pc)") make -s -C "$work/pc"
+PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name orvalin.pc)") make -s -C "$work/pc" CXX="$cxx"
 check_program "$work/pc/orvalin-hello"
 
 cp -r "$example" "$work/cm"
-cmake -S "$work/cm" -B "$work/cm/build" -DCMAKE_PREFIX_PATH="$prefix" > /dev/null
+cmake -S "$work/cm" -B "$work/cm/build" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_COMPILER="$cxx" > /dev/null
 cmake --build "$work/cm/build" > /dev/null
 check_program "$work/cm/build/orvalin-hello"
 echo "sdk: built and ran the example through pkg-config and find_package"
