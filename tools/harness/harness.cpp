@@ -314,7 +314,7 @@ int harness_run(const HarnessProgram& program, int argc, char** argv) {
   std::vector<char*> program_argv{argv[0]};
   for (std::string& arg : run.options.program_args) program_argv.push_back(arg.data());
   program_argv.push_back(nullptr);
-  const int exit_status = program.main(int(program_argv.size() - 1), program_argv.data());
+  const int exit_status = program.entry(int(program_argv.size() - 1), program_argv.data());
   sound_set_port_observer(nullptr);
 
   bool written = run.ok;

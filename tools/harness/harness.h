@@ -11,7 +11,7 @@
 struct HarnessProgram {
   const char* tool;     // the tool's name in messages and --help: "quadrillo-replay"
   const char* title;    // what it runs, for --help: "Orvalin: Quadrillo"
-  int (*main)(int argc, char** argv);  // the program's main function
+  int (*entry)(int argc, char** argv);  // the program's main function: program_main
   int32_t (*frame_note)();  // a number written after each frame's line (the
                             // game's state after the frame), or null for none
 };
