@@ -58,13 +58,15 @@ const char* data_path(const char* folder, const char* name) {
 // Reads a raw picture into a Sprite of COLOUR_MODE_LUMA: the pixel value is
 // the luma, the palette variant at drawing time picks the colour differences.
 Sprite* load_raw(const char* path, int width, int height, int32_t key) {
-  static uint8_t pixels[LOGO_WIDTH * LOGO_HEIGHT];
+  static uint8_t pixels[LOGO_WIDTH * LOGO_HEIGHT];  // room for the largest picture used
+  const size_t size = size_t(width) * size_t(height);
+  if (size > sizeof pixels) return nullptr;
   FILE* file = std::fopen(path, "rb");
   if (!file) return nullptr;
-  size_t got = std::fread(pixels, 1, sizeof pixels, file);
+  const size_t got = std::fread(pixels, 1, size, file);
   std::fclose(file);
-  if (got != size_t(width) * size_t(height)) return nullptr;
-  for (uint8_t& p : pixels) p = uint8_t(p >> 4);
+  if (got != size) return nullptr;  // a short file: no picture rather than half of one
+  for (size_t i = 0; i < size; ++i) pixels[i] = uint8_t(pixels[i] >> 4);
   return sprite_create(COLOUR_MODE_LUMA, pixels, PIXEL_FORMAT_BYTE, width, height, key);
 }
 

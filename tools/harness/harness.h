@@ -1,7 +1,8 @@
 // The replay harness: runs any program of the machine without a window,
 // timer or audio device, as fast as the host allows, with the keys of each
-// frame read from a key script. It brings its own main and calls the
-// program's program_main; the machine's hooks do the rest. At each present
+// frame read from a key script. harness_run takes the place of the host's
+// main and calls the program's program_main (harness_main.cpp is that main
+// for any program); the machine's hooks do the rest. At each present
 // the harness records the frame and holds the next frame's keys; after the
 // script's last frame it answers the program's next quit question with yes,
 // as the close button would, and the program shuts down as usual.
