@@ -7,14 +7,6 @@
 #include <vector>
 
 #include "tools/replay/keyscript.h"
-#include "tools/replay/frame_hash.h"
-
-TEST(FrameHash, IsSha256OfTheStandardVectors) {
-  EXPECT_EQ(frame_hash_hex("abc", 3), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-  const char two_blocks[] = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
-  EXPECT_EQ(frame_hash_hex(two_blocks, sizeof two_blocks - 1),
-            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
-}
 
 TEST(KeyScript, NamesAreAllegroKeysWithoutThePrefix) {
   EXPECT_EQ(keyscript_code("SPACE"), KEY_SPACE);
