@@ -14,7 +14,6 @@
 #include "sound/chip.h"
 #include "sound/offline.h"
 #include "sound/ports.h"
-#include "sound/sound_internal.h"
 
 namespace {
 

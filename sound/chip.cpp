@@ -7,31 +7,43 @@
 #include "sound/chip.h"
 
 #include "machine/random.h"
-#include "sound/sound_internal.h"
 
-const int32_t volume_table[16] = {
+namespace {
+
+inline constexpr uint32_t STEP_BASE   = 21074950;  // phase step per sample for a divider of 1
+inline constexpr uint32_t TONE_HIGH   = 0x400000;  // phase bit read as the tone output
+inline constexpr int      PHASE_SHIFT = 22;        // phase >> 22 indexes noise and envelope
+
+struct ToneChannel {
+  uint32_t       period;            // 12-bit tone period register value
+  uint32_t       tone_mask;         // 0xFFFF tone enabled by the mixer, else 0
+  uint32_t       noise_mask;        // 0xFFFF noise enabled on this channel, else 0
+  int32_t        fixed_amplitude;   // volume_table value of the last fixed level
+  const int32_t* amplitude_source;  // &fixed_amplitude, or &env_level in envelope mode
+  uint32_t       phase;             // tone phase: bit 22 is the output
+  uint32_t       step;              // phase gain per sample
+};
+
+constexpr int32_t volume_table[16] = {  // amplitude of each 4-bit level
     0,    225,  335,  476,  693,   1013,  1388,  2243,
     2771, 4336, 5778, 7371, 9345, 11260, 13896, 16383,
 };
-int16_t        noise_table[1024];
-int32_t        envelope_tables[5][32];
-// Each channel reads its own fixed amplitude until told otherwise, even
-// before the stream opens.
-ToneChannel tone_channels[3] = {
+int16_t        noise_table[1024];       // 0, 1 or 2: non-zero means noise high
+int32_t        envelope_tables[5][32];  // amplitudes of the five envelope rows
+// Each channel reads its own fixed amplitude until told otherwise.
+ToneChannel tone_channels[3] = {        // A, B, C
     {0, 0, 0, 0, &tone_channels[0].fixed_amplitude, 0, 0},
     {0, 0, 0, 0, &tone_channels[1].fixed_amplitude, 0, 0},
     {0, 0, 0, 0, &tone_channels[2].fixed_amplitude, 0, 0},
 };
-uint32_t       noise_step;
+uint32_t       noise_step;                      // noise phase gain per sample
 uint32_t       noise_phase;
-uint16_t       env_period;
-uint32_t       env_step;
-int32_t        env_phase;
-uint32_t       env_mask;
-const int32_t* env_table = envelope_tables[0];
-int32_t        env_level;
-
-namespace {
+uint16_t       env_period;                      // registers 11 (low) and 12 (high)
+uint32_t       env_step;                        // envelope phase loss per sample
+int32_t        env_phase;                       // counts down; >> 22 indexes env_table
+uint32_t       env_mask;                        // applied after each step: hold or repeat
+const int32_t* env_table = envelope_tables[0];  // the selected row of envelope_tables
+int32_t        env_level;                       // the envelope's amplitude this sample
 
 // Where register 13 puts the envelope: the row it reads, the phase it starts
 // from (it counts down, so the first index lasts one sample only) and the
@@ -111,36 +123,7 @@ void render_run(uint16_t* out, int32_t count) {
   }
 }
 
-}  // namespace
-
-void chip_tables_init() {
-  // The noise sequence is the first 1024 draws of the program's generator,
-  // taken from the top entry down, so it is the same at every run.
-  for (int i = 1023; i >= 0; --i) noise_table[i] = int16_t(lcg_rand() / 16383);
-  for (int i = 0; i < 32; ++i) {
-    int levels[5] = {
-        i & 15,
-        (16 - i) & 15,
-        i < 16 ? i : 31 - i,
-        (i + 15) & 15,
-        15 - (i & 15),
-    };
-    for (int row = 0; row < 5; ++row) envelope_tables[row][i] = volume_table[levels[row]];
-  }
-  env_table = envelope_tables[0];
-  env_step = 0;
-  env_phase = 0;
-}
-
-void chip_reset_channels() {
-  for (ToneChannel& channel : tone_channels) {
-    channel = ToneChannel{};
-    channel.amplitude_source = &channel.fixed_amplitude;
-  }
-}
-
-void tone_update_step(int channel) {
-  ToneChannel& x = tone_channels[channel];
+void tone_update_step(ToneChannel& x) {
   x.step = STEP_BASE / (x.period + 1);
   // More than half a cycle per sample would alias: periods 0 to 4 freeze the
   // output high instead, as if the tone were disabled. Otherwise the phase
@@ -156,17 +139,48 @@ void envelope_update_step() {
   env_step = (STEP_BASE >> 4) / (uint32_t(env_period) + 1);
 }
 
-void chip_apply_event() {
-  const SoundEvent& event = sound_queue[queue_read];
+}  // namespace
+
+void chip_init() {
+  // The noise sequence is the first 1024 draws of the program's generator,
+  // taken from the top entry down, so it is the same at every run.
+  for (int i = 1023; i >= 0; --i) noise_table[i] = int16_t(lcg_rand() / 16383);
+  for (int i = 0; i < 32; ++i) {
+    int levels[5] = {
+        i & 15,
+        (16 - i) & 15,
+        i < 16 ? i : 31 - i,
+        (i + 15) & 15,
+        15 - (i & 15),
+    };
+    for (int row = 0; row < 5; ++row) envelope_tables[row][i] = volume_table[levels[row]];
+  }
+  // The program-start state. The program starts the chip once, so this only
+  // matters to a second start-up (tests, tools), which then begins alike.
+  for (ToneChannel& channel : tone_channels) {
+    channel = ToneChannel{};
+    channel.amplitude_source = &channel.fixed_amplitude;
+  }
+  noise_step = 0;
+  noise_phase = 0;
+  env_period = 0;
+  env_step = 0;
+  env_phase = 0;
+  env_mask = 0;
+  env_table = envelope_tables[0];
+  env_level = 0;
+}
+
+void chip_apply(const SoundEvent& event) {
   uint8_t v = event.value;
   switch (event.type) {
     case 0: case 2: case 4:
       set_period_low(tone_channels[event.type / 2], v);
-      tone_update_step(event.type / 2);
+      tone_update_step(tone_channels[event.type / 2]);
       break;
     case 1: case 3: case 5:
       set_period_high(tone_channels[event.type / 2], v);
-      tone_update_step(event.type / 2);
+      tone_update_step(tone_channels[event.type / 2]);
       break;
     case 6:
       noise_step = STEP_BASE / (uint32_t(v) + 1);  // fast noise is never frozen
@@ -196,28 +210,23 @@ void chip_apply_event() {
     default:
       break;  // registers 14 and 15, marks and sync points only mark time
   }
-  queue_read = (queue_read + 1) & QUEUE_MASK;
 }
 
 void chip_render(uint16_t* buffer, int32_t count) {
-  window_samples += uint32_t(count);
-  if (count < 1) return;
   int32_t done = 0;
   while (done < count) {
+    // Apply every event whose time point has been reached; render only up to
+    // the first one still ahead.
     int32_t run = count - done;
-    // Apply every event whose time point has been reached; stop at the first
-    // one still ahead and render only up to it.
     while (!sound_queue_empty()) {
-      const SoundEvent& event = sound_queue[queue_read];
-      if (samples_since_event < event.sample_delta) {
-        uint32_t ahead = event.sample_delta - samples_since_event;
+      uint32_t ahead = sound_queue_samples_ahead();
+      if (ahead > 0) {
         if (ahead < uint32_t(run)) run = int32_t(ahead);
         break;
       }
-      samples_since_event -= event.sample_delta;
-      chip_apply_event();
+      chip_apply(sound_queue_pop());
     }
-    samples_since_event += uint32_t(run);
+    sound_queue_rendered(uint32_t(run));
     render_run(buffer + done, run);
     done += run;
   }

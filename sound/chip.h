@@ -5,27 +5,18 @@
 #pragma once
 #include <cstdint>
 
+#include "sound/ports.h"
+
 // Builds the noise table from the next 1024 lcg_rand draws and the envelope
-// rows, and puts the envelope on row 0 with step and phase 0. Part of
-// sound_init.
-void chip_tables_init();
+// rows, and puts the chip in its program-start state: channels, noise and
+// envelope all 0, each channel reading its own fixed amplitude, the envelope
+// on row 0. Part of sound_init.
+void chip_init();
 
-// Puts the three tone channels back to period 0, masks 0, amplitude 0 read
-// from their own fixed amplitude, phase 0 and step 0. sound_init calls it once
-// the audio stream is open.
-void chip_reset_channels();
-
-// Fills `buffer` with `count` samples, applying the events of the ring at
-// their sample positions. Adds `count` to the pump's window_samples first,
-// whatever `count` is; does nothing more when `count` < 1.
+// Fills `buffer` with `count` samples (none when `count` < 1), applying the
+// events of the ring at their sample positions.
 void chip_render(uint16_t* buffer, int32_t count);
 
-// Applies the event at queue_read to the chip state and advances queue_read.
-// The caller makes sure the ring is not empty.
-void chip_apply_event();
-
-// Recomputes a tone channel's (0..2 = A, B, C) phase step from its period.
-void tone_update_step(int channel);
-
-// Recomputes the envelope's phase step from env_period.
-void envelope_update_step();
+// Applies one event (a register write; marks, sync points and registers 14
+// and 15 change nothing) to the chip state at once.
+void chip_apply(const SoundEvent& event);

@@ -10,7 +10,7 @@
 
 #include "sound/chip.h"
 #include "sound/pump.h"
-#include "sound/sound_internal.h"
+#include "sound/ports.h"
 
 namespace {
 

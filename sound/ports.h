@@ -1,7 +1,9 @@
-// The sound chip's port interface: programs reach the AY-3-8910 only through
-// port writes. Each write costs machine cycles, and each write of a chip
-// register (or a time mark) becomes an event in the sound chip's ring, stamped
-// with the sound tick at which it was made and the output sample it maps to.
+// The sound chip's port interface, its clock and its event ring. Programs
+// reach the AY-3-8910 only through port writes; each costs machine cycles,
+// and each write of a chip register (or a time mark) becomes an event in the
+// ring, stamped with the sound tick at which it was made and the output sample
+// it maps to. This module is the ring's one owner: the synthesis and the pump
+// read and retire its entries through the functions below.
 #pragma once
 #include <cstdint>
 
@@ -11,6 +13,15 @@ inline constexpr uint32_t PORT_MARK            = 0xABCD;  // queues a time mark,
 
 inline constexpr uint8_t EVENT_MARK = 16;  // event type of a write to PORT_MARK
 inline constexpr uint8_t EVENT_SYNC = 17;  // event type of the pump's sync points
+
+inline constexpr uint32_t SAMPLES_PER_UNIT = 147;    // output samples per ...
+inline constexpr uint32_t TICKS_PER_UNIT   = 11818;  // ... this many sound ticks
+
+// Whole samples that `ticks` sound ticks are worth, in the pump's 32-bit
+// arithmetic (the product wraps beyond 29217465 ticks, about 8.2 s).
+inline uint32_t sound_ticks_to_samples(uint32_t ticks) {
+  return ticks * SAMPLES_PER_UNIT / TICKS_PER_UNIT;
+}
 
 // One entry of the event ring. Time points are chained through the ring: each
 // entry lies sample_delta + remainder / 11818 samples after the one before it.
@@ -30,15 +41,39 @@ struct SoundEvent {
 // nothing more. Calls the port observer last.
 void sound_out(uint32_t port, int value);
 
-// Completes the entry at queue_write (whose value and type the caller filled)
-// with its time stamp `ticks` (a sound_time) and publishes it. Called by
-// sound_out and by the pump for its sync points.
-void sound_queue_stamp(uint32_t ticks);
-
-// The sound chip's clock: sound ticks (6 machine cycles each) since
-// sound_init, modulo 2^32.
-uint32_t sound_time_now();
-
 // Installs a function called at the end of every sound_out with its arguments
 // (null removes it). The replay tool logs port writes through it.
 void sound_set_port_observer(void (*observer)(uint32_t port, int value));
+
+// The sound chip's clock: sound ticks (6 machine cycles each) since
+// sound_init, modulo 2^32. Only the pump moves it on.
+uint32_t sound_time_now();
+void     sound_time_advance(uint32_t ticks);
+
+// ---- The ring, for the synthesis (chip.cpp) and the pump (pump.cpp) ------
+
+// Start-up: clock 0, register 0 selected, the ring all zero and empty, the
+// renderer at the time point of entry 65535.
+void sound_queue_reset();
+
+// Queues an event of `type` and `value` stamped with the current sound time.
+void sound_queue_push(uint8_t type, uint8_t value);
+
+bool              sound_queue_empty();
+const SoundEvent& sound_queue_oldest();  // the next event to apply; the ring is not empty
+
+// Samples the renderer still has to produce before the oldest pending event's
+// time point (0: it is due now). The ring is not empty.
+uint32_t sound_queue_samples_ahead();
+
+// Retires the oldest pending event and returns it for the chip to apply; the
+// renderer's timeline moves to its time point (or stays at it, if the event
+// lay ahead of what was rendered). The ring is not empty.
+SoundEvent sound_queue_pop();
+
+// The renderer produced `samples` samples beyond the last applied event.
+void sound_queue_rendered(uint32_t samples);
+
+// The catch-up applied events without samples of their own: the renderer's
+// timeline restarts at the last of them.
+void sound_queue_restart_timeline();

@@ -7,16 +7,8 @@
 
 #include <allegro.h>
 
-#include <cstring>
-
 #include "sound/chip.h"
-#include "sound/sound_internal.h"
-
-int          sound_available;
-AUDIOSTREAM* audio_stream;
-uint32_t     buffer_length = 512;
-uint32_t     window_ticks;
-uint32_t     window_samples;
+#include "sound/ports.h"
 
 namespace {
 
@@ -25,6 +17,12 @@ inline constexpr uint32_t SAMPLE_RATE         = 44100;
 inline constexpr uint32_t WINDOW_SAMPLES_MAX  = 176400;    // 4 s of samples ...
 inline constexpr uint32_t WINDOW_TICKS_DROP   = 14181600;  // ... and the same 4 s in sound ticks
 inline constexpr uint32_t SHRINK_ABOVE        = 4096;      // lengths up to this never shrink
+
+int          sound_available;      // -1 once the stream opened at start-up, else 0
+AUDIOSTREAM* audio_stream;         // the host stream, null while stopped
+uint32_t     buffer_length = 512;  // samples per stream buffer
+uint32_t     window_ticks;         // sound ticks since the latency window began
+uint32_t     window_samples;       // samples rendered since the window began
 
 void allegro_reserve_voices(int digi, int midi) { reserve_voices(digi, midi); }
 int allegro_install_sound(int digi, int midi, const char* cfg) { return install_sound(digi, midi, cfg); }
@@ -51,14 +49,14 @@ void restart_window() {
 // timeline at the last of them. Only when a buffer was filled and the oldest
 // event pending before the fill (stamped at `oldest`) was that far behind.
 void catch_up(uint32_t oldest) {
-  if (sound_ticks_to_samples(sound_time - oldest) <= buffer_length) return;
+  uint32_t now = sound_time_now();
+  if (sound_ticks_to_samples(now - oldest) <= buffer_length) return;
   if (sound_queue_empty()) return;
   do {
-    chip_apply_event();
+    chip_apply(sound_queue_pop());
   } while (!sound_queue_empty() &&
-           sound_ticks_to_samples(sound_time - sound_queue[queue_read].ticks) > buffer_length);
-  samples_since_event = 0;
-  ++sound_timing_counts.catch_ups;
+           sound_ticks_to_samples(now - sound_queue_oldest().ticks) > buffer_length);
+  sound_queue_restart_timeline();
 }
 
 // Compares the samples the host took in this window with what the machine's
@@ -94,19 +92,11 @@ void control_latency() {
 void sound_set_host(const SoundHost* new_host) { host = new_host ? new_host : &ALLEGRO_HOST; }
 
 void sound_init() {
-  selected_register = 0;
-  sound_time = 0;
-  sound_timing_counts = SoundTimingCounts{};
-  chip_tables_init();
+  sound_queue_reset();
+  chip_init();
   restart_window();
   host->reserve_voices(1, 0);
   host->install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr);  // a failure shows as no stream
-  // The ring is zero at program start; clearing it here too gives a second
-  // start-up (tests, tools) the same first event as the first one.
-  std::memset(sound_queue, 0, sizeof sound_queue);
-  queue_read = 0;
-  queue_write = 0;
-  samples_since_event = 0;
   buffer_length = START_BUFFER_LENGTH;
   audio_stream = open_stream(START_BUFFER_LENGTH);
   if (!audio_stream) {
@@ -114,7 +104,6 @@ void sound_init() {
     return;
   }
   sound_available = -1;
-  chip_reset_channels();
 }
 
 void sound_shutdown() {
@@ -159,7 +148,7 @@ void sound_buffer_shrink() {
 }
 
 void sound_advance(uint32_t ticks) {
-  sound_time += ticks;
+  sound_time_advance(ticks);
   window_ticks += ticks;
   if (!sound_available || !audio_stream) return;
 
@@ -168,15 +157,15 @@ void sound_advance(uint32_t ticks) {
   bool was_empty = sound_queue_empty();
   uint32_t oldest = 0;
   if (was_empty) {
-    sound_queue[queue_write].type = EVENT_SYNC;
-    sound_queue_stamp(sound_time);
+    sound_queue_push(EVENT_SYNC, 0);
   } else {
-    oldest = sound_queue[queue_read].ticks;
+    oldest = sound_queue_oldest().ticks;
   }
 
   void* buffer = host->get_audio_stream_buffer(audio_stream);
   if (buffer) {
     do {
+      window_samples += buffer_length;
       chip_render(static_cast<uint16_t*>(buffer), int32_t(buffer_length));
       host->free_audio_stream_buffer(audio_stream);
       buffer = host->get_audio_stream_buffer(audio_stream);

@@ -1,18 +1,15 @@
 // The real game on the real host (window, 250 Hz timer, Allegro's sound
 // driver), exactly as the quadrillo program runs it, with a log for the
-// host-fault tests: after every presented frame one line on standard output,
+// host-fault tests. After every presented frame:
 //   frame <n> <ms since the first frame> <samples taken by the host> <stream> <buffer length> <full screen>
-// where <stream> is 1 while an audio stream is open and <full screen> is 1
-// in full-screen mode, 0 in the window. The samples are counted
-// by wrapping Allegro's get_audio_stream_buffer, so the log shows whether the
-// host audio is taking sound, and the times show the frame rate.
+// (<stream> 1 while an audio stream is open), and at every reopening of the
+// host's sound after start-up:
+//   reopen <ms> <ms the attempt took> <1 if a stream opened, else 0>
+// The host calls are wrapped to count what the host takes.
 //
-// With QUADRILLO_HOLD_ALT_ENTER="FIRST LAST" in the environment, Alt and
-// Enter are held in key[] from frame FIRST to frame LAST (the frame ends
-// after those presents toggle the display, every one of them) and released
-// afterwards. Keys sent through the X server cannot do this under Xvfb:
-// without a window manager the full-screen window gets no keyboard focus,
-// so the second toggle never sees the keys.
+// With QUADRILLO_HOLD_ALT_ENTER="FIRST LAST", Alt and Enter are held in key[]
+// from frame FIRST to frame LAST: keys sent through Xvfb cannot do this, as
+// without a window manager the full-screen window gets no keyboard focus.
 #include <allegro.h>
 
 #include <chrono>
@@ -23,49 +20,59 @@
 #include "machine/machine.h"
 #include "machine/machine_internal.h"
 #include "sound/pump.h"
-#include "sound/sound_internal.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-Clock::time_point first_frame;
-bool started;
-long frames;
+Clock::time_point first_frame = Clock::now();
+long frames, hold_first = -1, hold_last = -1;
 unsigned long long samples_taken;
-long hold_first = -1, hold_last = -1;  // frames with Alt+Enter held; -1: never
+int stream_length;  // of the open stream, 0 when none
+Clock::time_point reopen_began;  // when the host's sound was last removed, or never
 
-void* counting_get_buffer(AUDIOSTREAM* stream) {
+long long ms(Clock::time_point t) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(t - first_frame).count();
+}
+
+void* counting_get(AUDIOSTREAM* stream) {
   void* buffer = get_audio_stream_buffer(stream);
-  if (buffer) samples_taken += buffer_length;
+  if (buffer) samples_taken += unsigned(stream_length);
   return buffer;
 }
-void host_reserve_voices(int digi, int midi) { reserve_voices(digi, midi); }
-int host_install_sound(int digi, int midi, const char* cfg) { return install_sound(digi, midi, cfg); }
-void host_remove_sound() { remove_sound(); }
+void host_reserve(int digi, int midi) { reserve_voices(digi, midi); }
+int host_install(int digi, int midi, const char* cfg) { return install_sound(digi, midi, cfg); }
+void host_remove() {
+  reopen_began = Clock::now();
+  remove_sound();
+}
+AUDIOSTREAM* host_play(int len, int bits, int stereo, int freq, int vol, int pan) {
+  AUDIOSTREAM* stream = play_audio_stream(len, bits, stereo, freq, vol, pan);
+  stream_length = stream ? len : 0;
+  if (reopen_began != Clock::time_point{}) {
+    Clock::time_point now = Clock::now();
+    std::printf("reopen %lld %.1f %d\n", ms(now),
+                std::chrono::duration<double, std::milli>(now - reopen_began).count(), stream ? 1 : 0);
+    reopen_began = Clock::time_point{};
+  }
+  return stream;
+}
+void host_stop(AUDIOSTREAM* stream) {
+  stop_audio_stream(stream);
+  stream_length = 0;
+}
 
-const SoundHost COUNTING_HOST = {host_reserve_voices,       host_install_sound,
-                                 host_remove_sound,         play_audio_stream,
-                                 counting_get_buffer,       free_audio_stream_buffer,
-                                 stop_audio_stream};
+const SoundHost COUNTING_HOST = {host_reserve, host_install, host_remove, host_play,
+                                 counting_get, free_audio_stream_buffer, host_stop};
 
 void on_present(BITMAP*) {
-  const Clock::time_point now = Clock::now();
-  if (!started) {
-    first_frame = now;
-    started = true;
-  }
-  ++frames;
-  const long long ms =
-      std::chrono::duration_cast<std::chrono::milliseconds>(now - first_frame).count();
-  std::printf("frame %ld %lld %llu %d %u %d\n", frames, ms, samples_taken, audio_stream ? 1 : 0,
-              unsigned(buffer_length), machine_fullscreen() ? 1 : 0);
+  if (frames++ == 0) first_frame = Clock::now();
+  std::printf("frame %ld %lld %llu %d %d %d\n", frames, ms(Clock::now()), samples_taken,
+              stream_length ? 1 : 0, stream_length, machine_fullscreen() ? 1 : 0);
   std::fflush(stdout);
-  if (frames >= hold_first && frames <= hold_last) {
-    key[KEY_ALT] = 1;
-    key[KEY_ENTER] = 1;
-  } else if (frames == hold_last + 1) {
-    key[KEY_ALT] = 0;
-    key[KEY_ENTER] = 0;
+  bool hold = frames >= hold_first && frames <= hold_last;
+  if (hold || frames == hold_last + 1) {
+    key[KEY_ALT] = hold;
+    key[KEY_ENTER] = hold;
   }
 }
 

@@ -1,34 +1,33 @@
-// A scripted audio host for the sound chip's tests: the pump's host calls land
-// in a record that the test fills (free buffers, failing stream opens) and
-// reads (calls made, samples rendered). Tests start the sound chip on it with
-// sound_test_start(), which makes every test begin from the same state.
+// Test hosts for the sound chip. The fake host is a scripted audio device:
+// the test decides how many buffers it hands out and whether streams open,
+// and reads the calls made and the samples filled. The offline host (the one
+// the tools use) serves every buffer at the machine's time.
 #pragma once
 #include <cstdint>
 #include <vector>
 
 struct FakeHost {
-  int  free_buffers;        // buffers get_audio_stream_buffer still hands out
-  bool play_fails;          // play_audio_stream returns null while set
-  int  reserve_calls, install_calls, remove_calls;
-  int  play_calls, stop_calls, get_calls, free_calls;
-  int  play_args[6];        // len, bits, stereo, freq, vol, pan of the last play
-  int  reserve_args[2];
-  int  install_args[2];     // digi, midi
-  bool install_cfg_null;
-  std::vector<uint16_t> buffer;  // the buffer handed out (play's len samples)
-  std::vector<uint16_t> output;  // every filled buffer, in order
+  int  free_buffers;         // buffers get_audio_stream_buffer still hands out
+  bool play_fails;           // play_audio_stream returns null while set
+  int  install_calls, remove_calls, play_calls, stop_calls, get_calls;
+  int  play_args[6];         // len, bits, stereo, freq, vol, pan of the last play
+  std::vector<uint32_t> install_times;  // sound_time_now() at every install_sound
+  std::vector<uint16_t> output;         // every filled buffer, in order
 };
 extern FakeHost fake_host;
 
-// Starts the machine headless (clock at 0), puts the generator back to its
-// start so the noise table is the program's, installs the fake host with
-// `stream_opens` deciding whether sound_init gets a stream, and runs
-// sound_init. The fake record is cleared first.
+// Starts the headless machine (clock 0, generator at its start) on the fake
+// host, with or without a stream at start-up; the record starts empty.
 void sound_test_start(bool stream_opens = true);
 
-// Places an event in the ring by hand, `sample_delta` samples after the
-// previous one (ticks 0, remainder 0), as the renderer will read it.
-void sound_test_queue(uint8_t type, uint8_t value, uint32_t sample_delta);
+// The same on the offline host; its samples collect in `samples`.
+void sound_test_start_offline(std::vector<uint16_t>* samples);
 
-// Renders `count` samples from the chip into a new vector.
-std::vector<uint16_t> sound_test_render(int count);
+// Selects `reg` and writes `value` through the ports (12 cycles or a few more).
+void sound_test_write(int reg, int value);
+
+// Charges `ticks` sound ticks of machine time (any amount).
+void sound_test_spend(uint64_t ticks);
+
+// The fewest sound ticks worth `samples` output samples.
+inline uint32_t ticks_for(uint64_t samples) { return uint32_t((samples * 11818 + 146) / 147); }
