@@ -2,7 +2,9 @@
 // sound_advance on every charge, which moves the chip's clock on, renders
 // into every buffer the host has freed, drops forward when the queue lags
 // more than a buffer behind the machine, and grows or shrinks the buffers
-// according to how well the host keeps up.
+// according to how well the host keeps up. A stream that the host stops
+// serving (its sound server went away) is reopened once a second until it is
+// served again.
 #include "sound/pump.h"
 
 #include <allegro.h>
@@ -17,12 +19,17 @@ inline constexpr uint32_t SAMPLE_RATE         = 44100;
 inline constexpr uint32_t WINDOW_SAMPLES_MAX  = 176400;    // 4 s of samples ...
 inline constexpr uint32_t WINDOW_TICKS_DROP   = 14181600;  // ... and the same 4 s in sound ticks
 inline constexpr uint32_t SHRINK_ABOVE        = 4096;      // lengths up to this never shrink
+inline constexpr uint32_t STALL_SAMPLES_MIN   = 22050;     // 0.5 s: see stall_ticks()
+inline constexpr uint32_t REOPEN_INTERVAL     = 3545400;   // sound ticks: 1 s between reopenings
 
 int          sound_available;      // -1 once the stream opened at start-up, else 0
 AUDIOSTREAM* audio_stream;         // the host stream, null while stopped
 uint32_t     buffer_length = 512;  // samples per stream buffer
 uint32_t     window_ticks;         // sound ticks since the latency window began
 uint32_t     window_samples;       // samples rendered since the window began
+uint32_t     unserved_ticks;       // sound ticks since the stream last handed out a buffer or opened
+uint32_t     reopen_wait;          // sound ticks before another reopening may be tried
+bool         resume_pending;       // a reopened stream has not been served yet
 
 void allegro_reserve_voices(int digi, int midi) { reserve_voices(digi, midi); }
 int allegro_install_sound(int digi, int midi, const char* cfg) { return install_sound(digi, midi, cfg); }
@@ -36,12 +43,56 @@ const SoundHost ALLEGRO_HOST = {
 const SoundHost* host = &ALLEGRO_HOST;
 
 AUDIOSTREAM* open_stream(uint32_t length) {
+  unserved_ticks = 0;
   return host->play_audio_stream(int(length), 16, 0, int(SAMPLE_RATE), 128, 128);
 }
 
 void restart_window() {
   window_samples = 0;
   window_ticks = 0;
+}
+
+uint32_t samples_to_ticks(uint64_t samples) {
+  return uint32_t(samples * TICKS_PER_UNIT / SAMPLES_PER_UNIT);
+}
+
+// How long a stream may go without handing out a buffer before it counts as
+// no longer served: clearly longer than everything it queues (the host
+// library keeps about max(4096, 2 x length) samples, its device driver about
+// 5000 more), and at least half a second, so a host thread that runs late
+// for a moment is not taken for a lost server. A host that merely runs slow
+// frees buffers more often against the machine's time, not less.
+uint32_t stall_ticks() {
+  uint32_t samples = 4 * buffer_length > STALL_SAMPLES_MIN ? 4 * buffer_length : STALL_SAMPLES_MIN;
+  return samples_to_ticks(samples);
+}
+
+// The host's sound server went away (or the stream could not be restarted):
+// start the host's sound system afresh and open the stream again at the
+// current length, at most once a second of machine time, so a missing server
+// costs one failed attempt a second. The renderer goes on from the machine's
+// time once the new stream is served (see sound_advance).
+void reopen() {
+  reopen_wait = REOPEN_INTERVAL;
+  sound_stream_stop();
+  host->remove_sound();
+  host->reserve_voices(1, 0);
+  host->install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr);
+  audio_stream = open_stream(buffer_length);
+  resume_pending = audio_stream != nullptr;
+  restart_window();
+}
+
+// Every pending event takes effect at once, and the renderer's timeline
+// restarts at the current sound time: what was written while nothing was
+// heard is not played late.
+void resume() {
+  resume_pending = false;
+  while (!sound_queue_empty()) chip_apply(sound_queue_pop());
+  sound_queue_push(EVENT_SYNC, 0);
+  sound_queue_pop();
+  sound_queue_restart_timeline();
+  restart_window();
 }
 
 // Applies at once every pending event that lags the machine's time by more
@@ -95,6 +146,8 @@ void sound_init() {
   sound_queue_reset();
   chip_init();
   restart_window();
+  reopen_wait = 0;
+  resume_pending = false;
   host->reserve_voices(1, 0);
   host->install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr);  // a failure shows as no stream
   buffer_length = START_BUFFER_LENGTH;
@@ -120,9 +173,9 @@ void sound_stream_stop() {
 }
 
 void sound_stream_start() {
-  // Without a stream from start-up there is no retry: the chip was never
-  // set up to render. After a failed restart audio_stream stays null and the
-  // pump leaves the stream alone until a later restart succeeds.
+  // Without a stream from start-up there is no retry: the machine stays
+  // silent for the run. After a failed restart audio_stream stays null, and
+  // the pump reopens it as for a stream no longer served.
   if (!sound_available) return;
   audio_stream = open_stream(buffer_length);
 }
@@ -150,7 +203,13 @@ void sound_buffer_shrink() {
 void sound_advance(uint32_t ticks) {
   sound_time_advance(ticks);
   window_ticks += ticks;
-  if (!sound_available || !audio_stream) return;
+  if (!sound_available) return;
+  unserved_ticks += ticks;
+  reopen_wait = reopen_wait > ticks ? reopen_wait - ticks : 0;
+  if (!audio_stream) {
+    if (reopen_wait == 0 && unserved_ticks > stall_ticks()) reopen();
+    return;
+  }
 
   // An empty queue gets a sync point at the current time, so the renderer's
   // timeline follows the machine's even when nothing is written.
@@ -164,6 +223,8 @@ void sound_advance(uint32_t ticks) {
 
   void* buffer = host->get_audio_stream_buffer(audio_stream);
   if (buffer) {
+    unserved_ticks = 0;
+    if (resume_pending) resume();
     do {
       window_samples += buffer_length;
       chip_render(static_cast<uint16_t*>(buffer), int32_t(buffer_length));
@@ -171,6 +232,13 @@ void sound_advance(uint32_t ticks) {
       buffer = host->get_audio_stream_buffer(audio_stream);
     } while (buffer);
     if (!was_empty) catch_up(oldest);
+  }
+  // A stream that has gone unserved for more than three buffers is not
+  // judged by the latency control (a host that takes nothing is not slow but
+  // gone), and one unserved for longer than it queues is reopened.
+  if (unserved_ticks > samples_to_ticks(3 * uint64_t(buffer_length))) {
+    if (reopen_wait == 0 && unserved_ticks > stall_ticks()) reopen();
+    return;
   }
   control_latency();
 }

@@ -42,7 +42,7 @@ void sound_shutdown();
 void sound_stream_stop();
 
 // Opens the host stream again with the current buffer length. When that
-// fails, nothing is rendered until a later restart succeeds.
+// fails, nothing is rendered until a later restart or reopening succeeds.
 void sound_stream_start();
 
 // Restarts the stream with buffers twice (grow, up to SOUND_BUFFER_LENGTH_MAX)
@@ -52,6 +52,11 @@ void sound_buffer_shrink();
 
 // Moves the sound chip's time on by `ticks` sound ticks (6 machine cycles
 // each), fills every audio buffer the host has freed, catches up a queue
-// that lags more than a buffer behind and adapts the buffer length. Called by
-// machine_spend on every charge, also with 0.
+// that lags more than a buffer behind and adapts the buffer length. A stream
+// that worked and then hands out no buffer for half a second or more (longer
+// than it queues), or that a restart failed to open, is reopened with the host's
+// sound system reinstalled, at most once a second of machine time; once it
+// is served again every pending event takes effect at once and the sound goes
+// on from the machine's time. A machine without a stream from start-up stays
+// silent. Called by machine_spend on every charge, also with 0.
 void sound_advance(uint32_t ticks);

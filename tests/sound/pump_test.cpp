@@ -53,9 +53,12 @@ TEST(Pump, CatchUpDropsEventsOlderThanABufferAlsoAcrossTheClockWrap) {
   // once after the first of those buffers, and the renderer goes on from the
   // last of them.
   struct Row { uint64_t base; uint32_t ages[3]; std::vector<std::pair<int, int>> changes; };
+  const uint64_t wrap = (uint64_t(1) << 32) / 11818 * 11818 - 5 * 11818;  // 867 samples before it
   const std::vector<Row> rows = {
       {0, {600, 550, 100}, {{0, 10}, {450, 15}}},
       {0, {400, 350, 100}, {{0, 0}, {176, 5}, {226, 10}, {476, 15}}},
+      {wrap, {600, 550, 100}, {{0, 10}, {450, 15}}},
+      {wrap, {400, 350, 100}, {{0, 0}, {176, 5}, {226, 10}, {476, 15}}},
   };
   const int32_t amplitude[16] = {0, 0, 0, 0, 0, 1013, 0, 0, 0, 0, 5778, 0, 0, 0, 0, 16383};
   for (const Row& r : rows) {
@@ -115,6 +118,49 @@ TEST(Pump, LatencyControlGrowsShrinksAndCaps) {
   sound_stream_stop();
   sound_stream_start();
   EXPECT_EQ(fake_host.play_args[0], 32768) << "a display toggle restarts at the current length";
+}
+
+// Plays `seconds` of frames (882 samples each) while the host takes buffers
+// as they play (`serving`) or none, writing channel A's level every frame.
+void frames(double seconds, bool serving, int* level) {
+  static uint32_t owed;
+  for (int f = 0; f < int(seconds * 50); ++f) {
+    sound_test_write(8, *level = (*level + 1) & 15);
+    owed = serving ? owed + 882 : 0;
+    for (; owed >= 512; owed -= 512) ++fake_host.free_buffers;
+    sound_advance(ticks_for(882));
+  }
+}
+
+TEST(Pump, UnservedStreamIsReopenedOnceASecondAndResumesAtTheMachinesTime) {
+  sound_test_start();
+  int level = 0;
+  sound_test_write(7, 0x3F);
+  frames(1, true, &level);
+  ASSERT_EQ(fake_host.install_calls, 0) << "a served stream is left alone";
+  fake_host.play_fails = true;  // the sound server is gone
+  frames(0.8, false, &level);
+  int gets = fake_host.get_calls;
+  frames(1.2, false, &level);
+  EXPECT_EQ(fake_host.get_calls, gets) << "a missing stream is not polled";
+  fake_host.play_fails = false;  // back, but the new stream is not served yet
+  frames(1, false, &level);
+  sound_test_write(9, 15);
+  size_t resumed = fake_host.output.size();
+  frames(1, true, &level);
+  // Half a second unserved, then at most once a second: 0.5, 1.5, 2.5 s.
+  const std::vector<uint32_t>& at = fake_host.install_times;
+  ASSERT_EQ(at.size(), 3u);
+  for (size_t i = 1; i < at.size(); ++i) EXPECT_GE(at[i] - at[i - 1], SECOND) << "attempt " << i;
+  EXPECT_EQ(fake_host.remove_calls, 3) << "each attempt reinstalls the host's sound";
+  EXPECT_EQ(fake_host.play_args[0], 512) << "no growth for a host that was gone";
+  // The first buffer served again holds every write made up to the machine's
+  // time: channel A's level of the first served frame, B's 15.
+  const int32_t levels[16] = {0, 225, 335, 476, 693, 1013, 1388, 2243,
+                              2771, 4336, 5778, 7371, 9345, 11260, 13896, 16383};
+  ASSERT_GE(fake_host.output.size(), resumed + 512);
+  for (size_t i = resumed; i < resumed + 512; ++i)
+    ASSERT_EQ(fake_host.output[i], levels[(level - 49) & 15] + 16383) << "sample " << i - resumed;
 }
 
 }  // namespace
