@@ -20,6 +20,7 @@ inline constexpr uint32_t WINDOW_SAMPLES_MAX  = 176400;    // 4 s of samples ...
 inline constexpr uint32_t WINDOW_TICKS_DROP   = 14181600;  // ... and the same 4 s in sound ticks
 inline constexpr uint32_t SHRINK_ABOVE        = 4096;      // lengths up to this never shrink
 inline constexpr uint32_t STALL_SAMPLES_MIN   = 22050;     // 0.5 s: see stall_ticks()
+inline constexpr uint32_t PROVEN_SAMPLES      = 22050;     // 0.5 s heard: sound works here
 inline constexpr uint32_t REOPEN_INTERVAL     = 3545400;   // sound ticks: 1 s between reopenings
 
 int          sound_available;      // -1 once the stream opened at start-up, else 0
@@ -30,6 +31,7 @@ uint32_t     window_samples;       // samples rendered since the window began
 uint32_t     unserved_ticks;       // sound ticks since the stream last handed out a buffer or opened
 uint32_t     reopen_wait;          // sound ticks before another reopening may be tried
 bool         resume_pending;       // a reopened stream has not been served yet
+uint32_t     unproven_samples;     // samples the host must still take before a stall counts
 
 void allegro_reserve_voices(int digi, int midi) { reserve_voices(digi, midi); }
 int allegro_install_sound(int digi, int midi, const char* cfg) { return install_sound(digi, midi, cfg); }
@@ -70,17 +72,31 @@ uint32_t stall_ticks() {
 // The host's sound server went away (or the stream could not be restarted):
 // start the host's sound system afresh and open the stream again at the
 // current length, at most once a second of machine time, so a missing server
-// costs one failed attempt a second. The renderer goes on from the machine's
+// costs one failed attempt a second (under a millisecond where measured). The renderer goes on from the machine's
 // time once the new stream is served (see sound_advance).
 void reopen() {
   reopen_wait = REOPEN_INTERVAL;
   sound_stream_stop();
   host->remove_sound();
   host->reserve_voices(1, 0);
-  host->install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr);
-  audio_stream = open_stream(buffer_length);
+  // Without its server the host library falls back to a driver that plays
+  // nowhere, whose streams still hand out their first buffers: a reinstall
+  // that finds no sound driver is a failed attempt.
+  bool installed = host->install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr) == 0;
+  audio_stream = installed ? open_stream(buffer_length) : nullptr;
+  unserved_ticks = 0;
   resume_pending = audio_stream != nullptr;
+  // A stream on a server that has just come back can take more than a
+  // second to start flowing, as at program start: give it two.
+  if (audio_stream) reopen_wait = 2 * REOPEN_INTERVAL;
   restart_window();
+}
+
+// Whether the stream has gone unserved for too long and a reopening is due.
+// Only once the host has taken half a second of sound: a device that is slow
+// to start is not a lost one.
+bool reopen_due() {
+  return unproven_samples == 0 && reopen_wait == 0 && unserved_ticks > stall_ticks();
 }
 
 // Every pending event takes effect at once, and the renderer's timeline
@@ -148,6 +164,7 @@ void sound_init() {
   restart_window();
   reopen_wait = 0;
   resume_pending = false;
+  unproven_samples = PROVEN_SAMPLES;
   host->reserve_voices(1, 0);
   host->install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr);  // a failure shows as no stream
   buffer_length = START_BUFFER_LENGTH;
@@ -207,7 +224,7 @@ void sound_advance(uint32_t ticks) {
   unserved_ticks += ticks;
   reopen_wait = reopen_wait > ticks ? reopen_wait - ticks : 0;
   if (!audio_stream) {
-    if (reopen_wait == 0 && unserved_ticks > stall_ticks()) reopen();
+    if (reopen_due()) reopen();
     return;
   }
 
@@ -223,10 +240,15 @@ void sound_advance(uint32_t ticks) {
 
   void* buffer = host->get_audio_stream_buffer(audio_stream);
   if (buffer) {
+    // Once sound has worked, a host that took nothing for longer than a
+    // stall was gone or starting again, not slow: the latency window starts
+    // over with its service.
+    if (unproven_samples == 0 && unserved_ticks > stall_ticks()) restart_window();
     unserved_ticks = 0;
     if (resume_pending) resume();
     do {
       window_samples += buffer_length;
+      unproven_samples -= unproven_samples < buffer_length ? unproven_samples : buffer_length;
       chip_render(static_cast<uint16_t*>(buffer), int32_t(buffer_length));
       host->free_audio_stream_buffer(audio_stream);
       buffer = host->get_audio_stream_buffer(audio_stream);
@@ -237,7 +259,7 @@ void sound_advance(uint32_t ticks) {
   // judged by the latency control (a host that takes nothing is not slow but
   // gone), and one unserved for longer than it queues is reopened.
   if (unserved_ticks > samples_to_ticks(3 * uint64_t(buffer_length))) {
-    if (reopen_wait == 0 && unserved_ticks > stall_ticks()) reopen();
+    if (reopen_due()) reopen();
     return;
   }
   control_latency();

@@ -1,12 +1,9 @@
 // The real game on the real host (window, 250 Hz timer, Allegro's sound
 // driver), exactly as the quadrillo program runs it, with a log for the
 // host-fault tests. After every presented frame:
-//   frame <n> <ms since the first frame> <samples taken by the host> <stream> <buffer length> <full screen>
-// (<stream> 1 while an audio stream is open), and at every reopening of the
-// host's sound after start-up:
+//   frame <n> <ms since the first frame> <samples taken by the host> <stream length or 0> <full screen>
+// and at every reopening of the host's sound after start-up:
 //   reopen <ms> <ms the attempt took> <1 if a stream opened, else 0>
-// The host calls are wrapped to count what the host takes.
-//
 // With QUADRILLO_HOLD_ALT_ENTER="FIRST LAST", Alt and Enter are held in key[]
 // from frame FIRST to frame LAST: keys sent through Xvfb cannot do this, as
 // without a window manager the full-screen window gets no keyboard focus.
@@ -24,23 +21,32 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-Clock::time_point first_frame = Clock::now();
+Clock::time_point first_frame = Clock::now(), reopen_began;  // reopen_began: 0 when none runs
 long frames, hold_first = -1, hold_last = -1;
 unsigned long long samples_taken;
 int stream_length;  // of the open stream, 0 when none
-Clock::time_point reopen_began;  // when the host's sound was last removed, or never
 
 long long ms(Clock::time_point t) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(t - first_frame).count();
 }
+void log_reopen(int opened) {
+  if (reopen_began == Clock::time_point{}) return;
+  std::printf("reopen %lld %.1f %d\n", ms(Clock::now()),
+              std::chrono::duration<double, std::milli>(Clock::now() - reopen_began).count(), opened);
+  reopen_began = {};
+}
 
-void* counting_get(AUDIOSTREAM* stream) {
+void* host_get(AUDIOSTREAM* stream) {
   void* buffer = get_audio_stream_buffer(stream);
   if (buffer) samples_taken += unsigned(stream_length);
   return buffer;
 }
 void host_reserve(int digi, int midi) { reserve_voices(digi, midi); }
-int host_install(int digi, int midi, const char* cfg) { return install_sound(digi, midi, cfg); }
+int host_install(int digi, int midi, const char* cfg) {
+  int result = install_sound(digi, midi, cfg);
+  if (result != 0) log_reopen(0);
+  return result;
+}
 void host_remove() {
   reopen_began = Clock::now();
   remove_sound();
@@ -48,26 +54,20 @@ void host_remove() {
 AUDIOSTREAM* host_play(int len, int bits, int stereo, int freq, int vol, int pan) {
   AUDIOSTREAM* stream = play_audio_stream(len, bits, stereo, freq, vol, pan);
   stream_length = stream ? len : 0;
-  if (reopen_began != Clock::time_point{}) {
-    Clock::time_point now = Clock::now();
-    std::printf("reopen %lld %.1f %d\n", ms(now),
-                std::chrono::duration<double, std::milli>(now - reopen_began).count(), stream ? 1 : 0);
-    reopen_began = Clock::time_point{};
-  }
+  log_reopen(stream ? 1 : 0);
   return stream;
 }
 void host_stop(AUDIOSTREAM* stream) {
   stop_audio_stream(stream);
   stream_length = 0;
 }
-
-const SoundHost COUNTING_HOST = {host_reserve, host_install, host_remove, host_play,
-                                 counting_get, free_audio_stream_buffer, host_stop};
+const SoundHost HOST = {host_reserve, host_install, host_remove, host_play,
+                        host_get,     free_audio_stream_buffer, host_stop};
 
 void on_present(BITMAP*) {
   if (frames++ == 0) first_frame = Clock::now();
-  std::printf("frame %ld %lld %llu %d %d %d\n", frames, ms(Clock::now()), samples_taken,
-              stream_length ? 1 : 0, stream_length, machine_fullscreen() ? 1 : 0);
+  std::printf("frame %ld %lld %llu %d %d\n", frames, ms(Clock::now()), samples_taken, stream_length,
+              machine_fullscreen() ? 1 : 0);
   std::fflush(stdout);
   bool hold = frames >= hold_first && frames <= hold_last;
   if (hold || frames == hold_last + 1) {
@@ -84,7 +84,7 @@ int main() {
   MachineHooks hooks{};
   hooks.presented = on_present;  // everything else as in the program
   machine_set_hooks(hooks);
-  sound_set_host(&COUNTING_HOST);
+  sound_set_host(&HOST);
   return game_main();
 }
 END_OF_MAIN()

@@ -20,7 +20,7 @@ void fake_reserve(int, int) {}
 int fake_install(int, int, const char*) {
   ++fake_host.install_calls;
   fake_host.install_times.push_back(sound_time_now());
-  return 0;
+  return fake_host.play_fails ? -1 : 0;
 }
 void fake_remove() { ++fake_host.remove_calls; }
 AUDIOSTREAM* fake_play(int len, int bits, int stereo, int freq, int vol, int pan) {

@@ -8,7 +8,7 @@
 
 struct FakeHost {
   int  free_buffers;         // buffers get_audio_stream_buffer still hands out
-  bool play_fails;           // play_audio_stream returns null while set
+  bool play_fails;           // no sound: install_sound fails, play_audio_stream returns null
   int  install_calls, remove_calls, play_calls, stop_calls, get_calls;
   int  play_args[6];         // len, bits, stereo, freq, vol, pan of the last play
   std::vector<uint32_t> install_times;  // sound_time_now() at every install_sound

@@ -46,28 +46,29 @@ TEST(Pump, WithoutAStreamAtStartUpOnlyTimeCounts) {
 }
 
 TEST(Pump, CatchUpDropsEventsOlderThanABufferAlsoAcrossTheClockWrap) {
-  // The host takes a buffer at `base` (a whole number of 147 samples), then
-  // three writes are made, `ages` samples before base + 1600, where the host
-  // takes the next buffer and then one more. If the oldest write was more
-  // than 512 samples old, it and every other write that old are applied at
-  // once after the first of those buffers, and the renderer goes on from the
-  // last of them.
+  // After half a second heard, the host takes nothing until `base` (a whole
+  // number of 147 samples), where the stream has just been reopened; it
+  // takes a buffer there, three writes are made `ages` samples before
+  // base + 1600, where the host takes the next buffer and then one more. If
+  // the oldest write was more than 512 samples old, it and every other write
+  // that old are applied at once after the first of those buffers, and the
+  // renderer goes on from the last of them.
   struct Row { uint64_t base; uint32_t ages[3]; std::vector<std::pair<int, int>> changes; };
+  const uint64_t early = 1200 * 11818;                                    // 4 s
   const uint64_t wrap = (uint64_t(1) << 32) / 11818 * 11818 - 5 * 11818;  // 867 samples before it
   const std::vector<Row> rows = {
-      {0, {600, 550, 100}, {{0, 10}, {450, 15}}},
-      {0, {400, 350, 100}, {{0, 0}, {176, 5}, {226, 10}, {476, 15}}},
+      {early, {600, 550, 100}, {{0, 10}, {450, 15}}},
+      {early, {400, 350, 100}, {{0, 0}, {176, 5}, {226, 10}, {476, 15}}},
       {wrap, {600, 550, 100}, {{0, 10}, {450, 15}}},
       {wrap, {400, 350, 100}, {{0, 0}, {176, 5}, {226, 10}, {476, 15}}},
   };
   const int32_t amplitude[16] = {0, 0, 0, 0, 0, 1013, 0, 0, 0, 0, 5778, 0, 0, 0, 0, 16383};
   for (const Row& r : rows) {
     sound_test_start();
-    // Every second of this without buffers reopens the stream, which leaves
-    // the renderer at the current time with nothing pending.
-    sound_test_spend(r.base / 2);
-    sound_test_spend(r.base - r.base / 2);
     sound_test_write(7, 0x3F);
+    serve(22050, 44);
+    sound_test_spend(r.base - 2 * SECOND - sound_time_now());
+    sound_test_spend(2 * SECOND);  // the last second unserved ends in a reopening
     serve(0, 1);
     const int levels[3] = {5, 10, 15};
     for (int i = 0; i < 3; ++i) {
