@@ -25,10 +25,10 @@ WINDOW_START = (75 + 250 + 50) * 882  # start-up, lead-in, then 1 s into the mus
 WRITE_AT_CYCLES = "400000"            # see sound_play.cpp
 
 
-def ahead():  # the player before ordinary work: a starved audio thread runs the stream dry
+def ahead():  # real-time where allowed: a starved audio thread runs the stream dry
     try:
         os.sched_setscheduler(0, os.SCHED_FIFO, os.sched_param(10))
-    except (OSError, AttributeError):
+    except OSError:
         pass
 
 
