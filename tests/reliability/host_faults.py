@@ -1,17 +1,15 @@
 #!/usr/bin/env python3
-# Host faults under the real game (host_fault_game), each in a private X
-# server and PulseAudio server started here as scripts/desktop.sh starts them,
-# and stopped by process id:
-# 1. PulseAudio stopped for 5 s while the menu music plays, then for 2 s
-#    three times in a row: the game keeps 50 frames per second, and each time
-#    the music is heard again within 2.5 s of the server's return (up to a
-#    second until the game's next attempt, then the stream's start, about
-#    1.4 s here as at program start), in time with the machine: it matches
-#    quadrillo-replay's rendering of the same frames where the machine's time
-#    says.
-# 2. The X server killed under quadrillo: it exits non-zero within seconds.
+# Host faults under the real game (host_fault_game), in a private X server and
+# PulseAudio server started here as scripts/desktop.sh starts them, and
+# stopped by process id: PulseAudio stopped for 5 s while the menu music
+# plays, then for 2 s three times in a row. The game keeps 50 frames per
+# second, and each time the music is heard again within 2.5 s of the server's
+# return (up to a second until the game's next attempt, then the stream's
+# start, about 1.4 s here as at program start), in time with the machine: it
+# matches quadrillo-replay's rendering of the same frames where the machine's
+# time says.
 #
-# usage: host_faults.py HOST_FAULT_GAME QUADRILLO QUADRILLO_REPLAY DATA_DIR WORK_DIR
+# usage: host_faults.py HOST_FAULT_GAME QUADRILLO_REPLAY DATA_DIR WORK_DIR
 import os
 import shutil
 import subprocess
@@ -121,50 +119,25 @@ def pulse_outages(program, replay, data, root, problems):
         last = game.wait_frame(300)[-1][1]
         started = time.monotonic() - last / 1000  # the first frame's time
         for i, away in enumerate((5, 2, 2, 2)):
-            gone = time.monotonic()
             stop(game.desktop.pulse)
             time.sleep(away)
             game.desktop.start_pulse()
             back = time.monotonic()
             heard_again(game, reference, back, started, f"outage {i + 1} ({away} s)", problems)
-            steady(f"server away {i + 1}", [r for r in game.lines()
-                                            if gone - started <= r[1] / 1000 <= back - started], problems)
         steady("throughout", game.lines(), problems)
     finally:
         stop(game.process)
         game.desktop.stop()
 
 
-def x_killed(quadrillo, data, root, problems):
-    desktop = Desktop(root)
-    game = subprocess.Popen([quadrillo], cwd=data, env=desktop.env, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL)
-    try:
-        time.sleep(3)
-        running = game.poll() is None
-        stop(desktop.x)
-        status = game.wait(timeout=15)  # a hang fails the test
-        print(f"X server killed under quadrillo: exit status {status}")
-        if not running or status == 0:
-            problems.append(f"quadrillo ended with status {status}, before or when its X server died")
-    finally:
-        stop(game)
-        desktop.stop()
-
-
 def main():
-    if len(sys.argv) != 6:
-        print("usage: host_faults.py HOST_FAULT_GAME QUADRILLO QUADRILLO_REPLAY DATA_DIR WORK_DIR")
-        return 2
-    program, quadrillo, replay, data, work = sys.argv[1:]
+    program, replay, data, work = sys.argv[1:5]
     if not os.environ.get("DISPLAY") or not os.environ.get("QUADRILLO_SINK"):
         print("skipped: no DISPLAY or QUADRILLO_SINK (run through scripts/test.sh)")
         return SKIP
-    shutil.rmtree(work, ignore_errors=True)
-    os.makedirs(work)
+    os.makedirs(work, exist_ok=True)
     problems = []
     pulse_outages(program, replay, data, work, problems)
-    x_killed(quadrillo, data, work, problems)
     for p in problems:
         print("FAILED:", p)
     return 1 if problems else 0

@@ -27,9 +27,7 @@ AUDIOSTREAM* fake_play(int len, int bits, int stereo, int freq, int vol, int pan
 }
 void* fake_get(AUDIOSTREAM*) {
   ++fake_host.get_calls;
-  if (fake_host.free_buffers <= 0) return nullptr;
-  --fake_host.free_buffers;
-  return buffer.data();
+  return fake_host.free_buffers > 0 && fake_host.free_buffers-- ? buffer.data() : nullptr;
 }
 void fake_free(AUDIOSTREAM*) { fake_host.output.insert(fake_host.output.end(), buffer.begin(), buffer.end()); }
 

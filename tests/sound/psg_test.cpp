@@ -38,7 +38,6 @@ TEST(Psg, PlaysFramesSkipsAndEndsAsTheFileSays) {
   struct Row { const char* name; std::vector<uint8_t> file; int loop; std::vector<Step> steps; };
   const Row rows[] = {
       {"frame", {7, 0x38, 8, 0x0F, 0xFF}, 0, {{-1, "07=38 08=0F "}, {0, "07=FF "}, {0, ""}, {0, ""}}},
-      {"frame looped", {7, 0x38, 8, 0x0F, 0xFF}, -1, {{-1, "07=38 08=0F "}, {-1, "07=38 08=0F "}}},
       {"skip 3", {8, 1, 0xFE, 3, 8, 2, 0xFF}, 0,
        {{-1, "08=01 "}, {-1, ""}, {-1, ""}, {-1, ""}, {-1, "08=02 "}, {0, "07=FF "}}},
       {"music end", {8, 1, 0xFF, 0xFD, 8, 9, 0xFF}, 0, {{-1, "08=01 "}, {0, "07=FF "}}},

@@ -22,15 +22,13 @@ void serve(uint32_t samples, int buffers) {
 
 TEST(Pump, StartsA512SampleStreamFillsEveryFreeBufferAndShutsDown) {
   sound_test_start();
-  sound_init();
   EXPECT_EQ(std::vector<int>(fake_host.play_args, fake_host.play_args + 6),
             (std::vector<int>{512, 16, 0, 44100, 128, 128}));
   serve(0, 3);
   EXPECT_EQ(fake_host.output.size(), 3u * 512);
   sound_shutdown();
   sound_shutdown();
-  EXPECT_EQ(fake_host.stop_calls, 1) << "no stream to stop the second time";
-  EXPECT_EQ(fake_host.remove_calls, 2);
+  EXPECT_EQ(std::pair(fake_host.stop_calls, fake_host.remove_calls), std::pair(1, 2)) << "one stream to stop";
 }
 
 TEST(Pump, WithoutAStreamAtStartUpOnlyTimeCounts) {
@@ -136,8 +134,7 @@ TEST(Pump, UnservedStreamIsReopenedOnceASecondAndResumesAtTheMachinesTime) {
   // Half a second unserved, then at most once a second: 0.5, 1.5, 2.5 s.
   const std::vector<uint32_t>& at = fake_host.install_times;
   ASSERT_EQ(at.size(), 3u);
-  EXPECT_GE(at[1] - at[0], SECOND);
-  EXPECT_GE(at[2] - at[1], SECOND);
+  EXPECT_TRUE(at[1] - at[0] >= SECOND && at[2] - at[1] >= SECOND);
   EXPECT_EQ(fake_host.remove_calls, 3) << "each attempt reinstalls the host's sound";
   EXPECT_EQ(fake_host.play_args[0], 512) << "no growth for a host that was gone";
   // The first buffer served again holds every write made up to the machine's
