@@ -95,7 +95,8 @@ void sound_queue_push(uint8_t type, uint8_t value) {
   // product is widened: 147 x (2^32 - 1) + 11817 needs 40 bits, and its
   // quotient by 11818 fits 32 bits again, so events any distance apart are
   // placed exactly.
-  uint64_t n = uint64_t(previous.remainder) + uint64_t(SAMPLES_PER_UNIT) * (sound_time - previous.ticks);
+  uint64_t n =
+      uint64_t(previous.remainder) + uint64_t(SAMPLES_PER_UNIT) * (sound_time - previous.ticks);
   event.sample_delta = uint32_t(n / TICKS_PER_UNIT);
   event.remainder = uint32_t(n % TICKS_PER_UNIT);
   // Into an empty queue, an event that lies before what the renderer has

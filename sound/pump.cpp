@@ -28,13 +28,15 @@ AUDIOSTREAM* audio_stream;         // the host stream, null while stopped
 uint32_t     buffer_length = 512;  // samples per stream buffer
 uint32_t     window_ticks;         // sound ticks since the latency window began
 uint32_t     window_samples;       // samples rendered since the window began
-uint32_t     unserved_ticks;       // sound ticks since the stream last handed out a buffer or opened
+uint32_t     unserved_ticks;       // sound ticks since the stream last gave a buffer or opened
 uint32_t     reopen_wait;          // sound ticks before another reopening may be tried
 bool         resume_pending;       // a reopened stream has not been served yet
 uint32_t     unproven_samples;     // samples the host must still take before a stall counts
 
 void allegro_reserve_voices(int digi, int midi) { reserve_voices(digi, midi); }
-int allegro_install_sound(int digi, int midi, const char* cfg) { return install_sound(digi, midi, cfg); }
+int allegro_install_sound(int digi, int midi, const char* cfg) {
+  return install_sound(digi, midi, cfg);
+}
 void allegro_remove_sound() { remove_sound(); }
 
 const SoundHost ALLEGRO_HOST = {
@@ -65,15 +67,15 @@ uint32_t samples_to_ticks(uint64_t samples) {
 // for a moment is not taken for a lost server. A host that merely runs slow
 // frees buffers more often against the machine's time, not less.
 uint32_t stall_ticks() {
-  uint32_t samples = 4 * buffer_length > STALL_SAMPLES_MIN ? 4 * buffer_length : STALL_SAMPLES_MIN;
-  return samples_to_ticks(samples);
+  return samples_to_ticks(4 * buffer_length > STALL_SAMPLES_MIN ? 4 * buffer_length
+                                                               : STALL_SAMPLES_MIN);
 }
 
 // The host's sound server went away (or the stream could not be restarted):
 // start the host's sound system afresh and open the stream again at the
 // current length, at most once a second of machine time, so a missing server
-// costs one failed attempt a second (under a millisecond where measured). The renderer goes on from the machine's
-// time once the new stream is served (see sound_advance).
+// costs one failed attempt a second (a millisecond or so). The renderer goes
+// on from the machine's time once the new stream is served (see resume).
 void reopen() {
   reopen_wait = REOPEN_INTERVAL;
   sound_stream_stop();
