@@ -18,9 +18,6 @@ namespace {
 using Samples = std::vector<uint16_t>;
 using Writes = std::vector<std::pair<int, int>>;
 
-const int32_t LEVELS[16] = {0,    225,  335,  476,  693,   1013,  1388,  2243,   // the chip's
-                            2771, 4336, 5778, 7371, 9345, 11260, 13896, 16383};  // amplitudes
-
 // The first `count` samples after `writes` at the start (all on sample 0),
 // and `later` written at sample `at`.
 Samples play(const Writes& writes, int count, const Writes& later = {}, int at = 0) {

@@ -25,5 +25,9 @@ void sound_test_start_offline(std::vector<uint16_t>* samples);
 void sound_test_write(int reg, int value);  // select, then data: 12 cycles or a few more
 void sound_test_spend(uint64_t ticks);      // charges any number of sound ticks
 
+// The chip's amplitude of each 4-bit level.
+inline constexpr int32_t LEVELS[16] = {0,    225,  335,  476,  693,   1013,  1388,  2243,
+                                       2771, 4336, 5778, 7371, 9345, 11260, 13896, 16383};
+
 // The fewest sound ticks worth `samples` output samples.
 inline uint32_t ticks_for(uint64_t samples) { return uint32_t((samples * 11818 + 146) / 147); }

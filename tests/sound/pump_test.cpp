@@ -11,8 +11,6 @@
 namespace {
 
 constexpr uint32_t SECOND = 3545400;  // sound ticks
-const int32_t LEVELS[16] = {0, 225, 335, 476, 693, 1013, 1388, 2243,
-                            2771, 4336, 5778, 7371, 9345, 11260, 13896, 16383};
 
 // The host takes `buffers` buffers at the end of `samples` samples' worth of machine time.
 void serve(uint32_t samples, int buffers) {
@@ -97,7 +95,8 @@ TEST(Pump, LatencyControlGrowsShrinksAndCaps) {
   for (const auto& [steps, length] : rows) {
     sound_test_start();
     for (auto [worth, buffers] : steps) serve(worth, buffers);
-    EXPECT_EQ(uint32_t(fake_host.play_args[0]), length) << "after " << steps.size() << " steps, to " << length;
+    EXPECT_EQ(std::pair(uint32_t(fake_host.play_args[0]), fake_host.stop_calls),  // each restart stops
+              std::pair(length, fake_host.play_calls)) << steps.size() << " steps, to " << length;
   }
   for (int i = 0; i < 7; ++i) sound_buffer_grow();
   sound_stream_stop();
