@@ -7,6 +7,7 @@
 #include "sound/chip.h"
 
 #include "machine/random.h"
+#include "sound/queue.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "sound/ports.h"
+#include "sound/queue.h"
 
 // Builds the noise table from the next 1024 lcg_rand draws and the envelope
 // rows, and puts the chip in its program-start state: channels, noise and

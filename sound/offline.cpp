@@ -10,7 +10,7 @@
 
 #include "sound/chip.h"
 #include "sound/pump.h"
-#include "sound/ports.h"
+#include "sound/queue.h"
 
 namespace {
 
@@ -27,8 +27,8 @@ AUDIOSTREAM* stream_token() { return reinterpret_cast<AUDIOSTREAM*>(&offline_tok
 // Samples that the machine's time is worth so far. sound_time wraps after
 // about 20 minutes; the pump polls often enough that each difference is small.
 uint64_t owed_samples() {
-  offline_ticks += sound_time_now() - offline_last_time;
-  offline_last_time = sound_time_now();
+  offline_ticks += sound_queue_time() - offline_last_time;
+  offline_last_time = sound_queue_time();
   return offline_ticks * SAMPLES_PER_UNIT / TICKS_PER_UNIT;
 }
 

@@ -11,6 +11,7 @@
 
 #include "sound/chip.h"
 #include "sound/ports.h"
+#include "sound/queue.h"
 
 namespace {
 
@@ -118,7 +119,7 @@ void resume() {
 // timeline at the last of them. Only when a buffer was filled and the oldest
 // event pending before the fill (stamped at `oldest`) was that far behind.
 void catch_up(uint32_t oldest) {
-  uint32_t now = sound_time_now();
+  uint32_t now = sound_queue_time();
   if (sound_ticks_to_samples(now - oldest) <= buffer_length) return;
   if (sound_queue_empty()) return;
   do {
@@ -161,6 +162,7 @@ void control_latency() {
 void sound_set_host(const SoundHost* new_host) { host = new_host ? new_host : &ALLEGRO_HOST; }
 
 void sound_init() {
+  sound_ports_reset();
   sound_queue_reset();
   chip_init();
   restart_window();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sound/offline.h"
+#include "sound/ports.h"
 #include "tests/sound/fake_host.h"
 
 namespace {
