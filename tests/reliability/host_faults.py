@@ -20,7 +20,7 @@ import time
 import numpy as np
 
 import sound_match
-from desktop import SKIP, stop
+from desktop import stop
 
 RATE = sound_match.RATE
 
@@ -134,7 +134,7 @@ def main():
     program, replay, data, work = sys.argv[1:5]
     if not os.environ.get("DISPLAY") or not os.environ.get("QUADRILLO_SINK"):
         print("skipped: no DISPLAY or QUADRILLO_SINK (run through scripts/test.sh)")
-        return SKIP
+        return 77
     os.makedirs(work, exist_ok=True)
     problems = []
     pulse_outages(program, replay, data, work, problems)
