@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -29,6 +30,18 @@ uint32_t         sound_cycle_remainder;  // 0..5 cycles not yet passed on as a s
 uint64_t         frames_elapsed;         // frame ends crossed since start
 MachineHooks     hooks;
 char             host_error[ALLEGRO_ERROR_SIZE];  // why the last display attempt failed, or ""
+std::atomic<int> showing;                // -1 while a present writes to the host screen
+
+// Xlib ends the program with exit(1) from inside the call that found the X
+// server gone, most often the present's stretch. Allegro's exit handler then
+// waits for the display lock that this very call still holds, and the program
+// would hang instead of ending. Registered after Allegro's, this handler runs
+// first and, in that case alone, leaves at once with the same status.
+void leave_if_display_died() {
+  if (!showing.load()) return;
+  std::fflush(nullptr);
+  std::_Exit(1);
+}
 
 // Keeps the host's words on a failure to get a display, before later host
 // calls overwrite them.
@@ -98,6 +111,7 @@ int machine_init() {
     remember_host_error();
     return 0;
   } else {
+    std::atexit(leave_if_display_died);
     install_keyboard();
     install_timer();
   }
@@ -181,7 +195,9 @@ void machine_present() {
   machine_wait(1);
   BITMAP* shown = back_buffers[current_buffer];
   if (shown && has_host_screen()) {
+    showing.store(-1);
     stretch_blit(shown, screen, 0, 0, SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0, SCREEN_W, SCREEN_H);
+    showing.store(0);
   }
   if (hooks.presented) hooks.presented(shown);
   current_buffer ^= 1;
