@@ -7,7 +7,8 @@
 # return (up to a second until the game's next attempt, then the stream's
 # start, about 1.4 s here as at program start), in time with the machine: it
 # matches quadrillo-replay's rendering of the same frames where the machine's
-# time says.
+# time says. Last, the X server is killed under the game: it must end, and
+# not with success.
 #
 # usage: host_faults.py HOST_FAULT_GAME QUADRILLO_REPLAY DATA_DIR WORK_DIR
 import os
@@ -130,6 +131,24 @@ def pulse_outages(program, replay, data, root, problems):
         game.desktop.stop()
 
 
+def x_killed(program, data, root, problems):
+    game = Game(program, data, Desktop(root), os.path.join(root, "x.log"))
+    try:
+        game.wait_frame(100)
+        killed = time.monotonic()
+        stop(game.desktop.x)
+        try:
+            status = game.process.wait(timeout=15)
+        except subprocess.TimeoutExpired:
+            status = "none: still running after 15 s"
+        print(f"X server killed: the game ended {time.monotonic() - killed:.2f} s later, status {status}")
+        if status != 1:
+            problems.append(f"the game's status when its X server died: {status}")
+    finally:
+        stop(game.process)
+        game.desktop.stop()
+
+
 def main():
     program, replay, data, work = sys.argv[1:5]
     if not os.environ.get("DISPLAY") or not os.environ.get("QUADRILLO_SINK"):
@@ -138,6 +157,7 @@ def main():
     os.makedirs(work, exist_ok=True)
     problems = []
     pulse_outages(program, replay, data, work, problems)
+    x_killed(program, data, work, problems)
     for p in problems:
         print("FAILED:", p)
     return 1 if problems else 0
