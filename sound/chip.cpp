@@ -31,12 +31,7 @@ constexpr int32_t volume_table[16] = {  // amplitude of each 4-bit level
 };
 int16_t        noise_table[1024];       // 0, 1 or 2: non-zero means noise high
 int32_t        envelope_tables[5][32];  // amplitudes of the five envelope rows
-// Each channel reads its own fixed amplitude until told otherwise.
-ToneChannel tone_channels[3] = {        // A, B, C
-    {0, 0, 0, 0, &tone_channels[0].fixed_amplitude, 0, 0},
-    {0, 0, 0, 0, &tone_channels[1].fixed_amplitude, 0, 0},
-    {0, 0, 0, 0, &tone_channels[2].fixed_amplitude, 0, 0},
-};
+ToneChannel    tone_channels[3];        // A, B, C; put in their start state by chip_init
 uint32_t       noise_step;                      // noise phase gain per sample
 uint32_t       noise_phase;
 uint16_t       env_period;                      // registers 11 (low) and 12 (high)
@@ -156,8 +151,9 @@ void chip_init() {
     };
     for (int row = 0; row < 5; ++row) envelope_tables[row][i] = volume_table[levels[row]];
   }
-  // The program-start state. The program starts the chip once, so this only
-  // matters to a second start-up (tests, tools), which then begins alike.
+  // The start state: silent channels at period 0, each reading its own fixed
+  // amplitude until told otherwise. A second start-up (tests, tools) begins
+  // alike.
   for (ToneChannel& channel : tone_channels) {
     channel = ToneChannel{};
     channel.amplitude_source = &channel.fixed_amplitude;

@@ -31,7 +31,7 @@ void* fake_get(AUDIOSTREAM*) {
 }
 void fake_free(AUDIOSTREAM*) { fake_host.output.insert(fake_host.output.end(), buffer.begin(), buffer.end()); }
 
-const SoundHost FAKE = {[](int, int) {}, fake_install, [] { ++fake_host.remove_calls; }, fake_play,
+const SoundHost FAKE = {[](int digi, int midi) { fake_host.reserves += digi == 1 && midi == 0; }, fake_install, [] { ++fake_host.remove_calls; }, fake_play,
                         fake_get, fake_free, [](AUDIOSTREAM*) { ++fake_host.stop_calls; }};
 
 void start_machine() {

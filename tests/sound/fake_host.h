@@ -10,6 +10,7 @@ struct FakeHost {
   int  free_buffers;  // buffers get_audio_stream_buffer still hands out
   bool no_sound;      // install_sound fails and play_audio_stream returns null
   int  play_calls, stop_calls, remove_calls, get_calls;
+  int  reserves;      // reserve_voices(1, 0) calls: one voice, no MIDI
   int  play_args[6];  // len, bits, stereo, freq, vol, pan of the last play
   std::vector<uint32_t> install_times;  // sound_time_now() at every install_sound
   std::vector<uint16_t> output;         // every filled buffer, in order
