@@ -41,7 +41,7 @@ def expect_picture(window, sizes, what):
     deadline = time.monotonic() + 3
     while True:
         try:
-            shown = desktop.grab(None, window, os.path.join(work, what + ".png"))
+            shown = desktop.grab(window, os.path.join(work, what + ".png"))
         except Exception:  # a window that is not shown yet cannot be read
             shown = (0, 0, b"")
         for size in sizes:
@@ -69,7 +69,7 @@ try:
     for sizes, where, what in (([(320, 240), (640, 480)], screen, "full screen"), ([(640, 480)], window, "back")):
         desktop.press(window, "alt+Return")
         expect_picture(where, sizes, what)
-    desktop.close_window(None, window)
+    desktop.close_window(window)
     status = process.wait(timeout=5)  # quickly
     if status != 0 or "closed" not in lines:
         desktop.fail("exit status %d, output %r" % (status, lines[-2:]))

@@ -6,7 +6,7 @@
 # close button ends it with status 0. The run writes nothing: the working
 # folder is as it was, and nothing was printed on stdout or stderr.
 #
-# Usage: game_window_test.py QUADRILLO QUADRILLO_REPLAY XWIN DATA_DIR
+# Usage: game_window_test.py QUADRILLO QUADRILLO_REPLAY DATA_DIR
 # Exits 77 (skipped) without DISPLAY or QUADRILLO_SINK.
 import os
 import shutil
@@ -21,7 +21,7 @@ from PIL import Image
 import desktop
 
 desktop.require_desktop(sound=True)
-program, replay, xwin, data = sys.argv[1:5]
+program, replay, data = sys.argv[1:4]
 work = tempfile.mkdtemp(prefix="quadrillo-e2e-")
 CELL, ORIGIN = 13, 3  # board cell (c, r) covers machine pixels 3 + 13c .. 15 + 13c
 
@@ -43,7 +43,7 @@ def settle(check, timeout):
     # the machine then runs slower than real time. Returns the last picture.
     deadline = time.monotonic() + timeout
     while True:
-        grab = desktop.grab(xwin, window, os.path.join(work, "grab.ppm"))
+        grab = desktop.grab(window, os.path.join(work, "grab.ppm"))
         if isinstance(grab, tuple):
             grab = np.frombuffer(grab[2], np.uint8).reshape(grab[1], grab[0], 3)
         picture = np.asarray(grab)[::2, ::2, :3]
@@ -109,7 +109,7 @@ try:
     if len(samples) < 44100 or np.abs(samples).max(initial=0) < 300:
         desktop.fail("the sink's recording is silent while music plays")
 
-    desktop.close_window(xwin, window)
+    desktop.close_window(window)
     out, err = process.communicate(timeout=5)
     if process.returncode or out or err:
         desktop.fail("status %d after the close button, stdout %r, stderr %r" % (process.returncode, out, err))

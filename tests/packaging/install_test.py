@@ -10,7 +10,7 @@ import time
 
 import desktop
 
-build, xwin = sys.argv[1], sys.argv[2]
+build = sys.argv[1]
 work = tempfile.mkdtemp(prefix="quadrillo-install-")
 prefix = os.path.join(work, "prefix")
 subprocess.run(["cmake", "--install", build, "--prefix", prefix], check=True, stdout=subprocess.DEVNULL)
@@ -30,12 +30,12 @@ try:
     # After the 75 black start-up frames the intro's plain fill at luma 15
     # (without its music found, the menu would come at once, on black).
     white, deadline = desktop.palette_rgb(0xF0), time.monotonic() + 5
-    while desktop.pixel(desktop.grab(xwin, window, os.path.join(work, "intro.ppm")), 10, 10) != white:
+    while desktop.pixel(desktop.grab(window, os.path.join(work, "intro.ppm")), 10, 10) != white:
         if time.monotonic() > deadline:
             desktop.fail("no white fill of the logo intro")
         time.sleep(0.1)
     print("the installed launcher shows the logo intro")
-    desktop.close_window(xwin, window)
+    desktop.close_window(window)
     if game.wait(timeout=5) != 0:
         desktop.fail("exit status %d" % game.returncode)
 finally:

@@ -3,7 +3,7 @@ and audio sink that scripts/test.sh starts: it opens its window, holds still
 without keys, moves its picture while Right is held, is heard in the sink, and
 ends with status 0 on the close button.
 
-Usage: hello_window_test.py ORVALIN_HELLO XWIN DATA_DIR
+Usage: hello_window_test.py ORVALIN_HELLO DATA_DIR
 Exits 77 (skipped) without DISPLAY or QUADRILLO_SINK."""
 import os
 import subprocess
@@ -14,7 +14,7 @@ import time
 import desktop
 
 desktop.require_desktop(sound=True)
-program, xwin, data = sys.argv[1:4]
+program, data = sys.argv[1:3]
 work = tempfile.mkdtemp(prefix="orvalin-hello-e2e-")
 recording = os.path.join(work, "sink.raw")
 recorder = desktop.start_recording(recording)
@@ -23,7 +23,7 @@ try:
     window = desktop.find_window("Orvalin: hello", timeout=15)
     if window is None:
         desktop.fail("no window titled 'Orvalin: hello'")
-    shot = lambda: desktop.grab(xwin, window, os.path.join(work, "grab.ppm"))[2]
+    shot = lambda: desktop.grab(window, os.path.join(work, "grab.ppm"))[2]
     # After the 1.5 s of black start-up frames the picture stands still.
     deadline = time.monotonic() + 10
     first = shot()
@@ -48,7 +48,7 @@ try:
     if loud < 300:
         desktop.fail("the sink heard nothing while the tune plays")
 
-    desktop.close_window(xwin, window)
+    desktop.close_window(window)
     try:
         status = process.wait(timeout=2.0)
     except subprocess.TimeoutExpired:

@@ -52,9 +52,8 @@ def _xlib_window(window):
     return connection, connection.create_resource_object("window", window)
 
 
-def grab(xwin, window, path=None):
-    # The window's pixels, also saved to `path` when given. (`xwin` is no
-    # longer used: callers from before python-xlib still pass it.)
+def grab(window, path=None):
+    # The window's pixels, also saved to `path` when given.
     from PIL import Image
     from Xlib import X
     connection, target = _xlib_window(window)
@@ -73,7 +72,7 @@ def pixel(picture, x, y):
     return tuple(data[i:i + 3])
 
 
-def close_window(xwin, window):
+def close_window(window):
     # Presses the window's close button: a WM_DELETE_WINDOW client message,
     # which the program may act on (destroying the window would not ask it).
     from Xlib import X, protocol

@@ -7,7 +7,7 @@
 # (QUADRILLO_SINK, which Wine plays into) the music is heard. Screenshots go to
 # the out folder.
 #
-# Usage: window_test.py WINE_RUN QUADRILLO_EXE QUADRILLO_REPLAY XWIN DATA_DIR OUT_DIR
+# Usage: window_test.py WINE_RUN QUADRILLO_EXE QUADRILLO_REPLAY DATA_DIR OUT_DIR
 # Exits 77 (skipped) without DISPLAY.
 import os
 import subprocess
@@ -20,14 +20,14 @@ from PIL import Image
 import desktop
 
 desktop.require_desktop()
-wine_run, program, replay, xwin, data, out = sys.argv[1:7]
+wine_run, program, replay, data, out = sys.argv[1:6]
 os.makedirs(out, exist_ok=True)
 TOLERANCE, BOARD_RIGHT = 8, 140  # per colour component; machine columns left of 140 hold the board
 
 
 def shown(window):
     # The window's picture as machine pixels (each shown as 2 x 2).
-    grab = desktop.grab(xwin, window, os.path.join(out, "grab.ppm"))
+    grab = desktop.grab(window, os.path.join(out, "grab.ppm"))
     if isinstance(grab, tuple):
         width, height, rgb = grab
         grab = np.frombuffer(rgb, np.uint8).reshape(height, width, 3)
@@ -69,7 +69,7 @@ try:
     if bad or board_bad > 4 * 13 * 13:
         desktop.fail("the play screen differs from the replay's new game (or holds more than one piece)")
 
-    desktop.close_window(xwin, window)
+    desktop.close_window(window)
     if process.wait(timeout=15) != 0:  # a timeout fails the test too
         desktop.fail("exit status %d" % process.returncode)
     if recorder:

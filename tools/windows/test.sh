@@ -13,7 +13,7 @@
 # Installs what is missing (tools/windows/bootstrap.sh), builds the Windows
 # libraries once (tools/windows/deps.sh), then builds into
 # $QUADRILLO_WINDOWS_BUILD_DIR (default build-windows/). The Linux replay tool
-# and xwin come from $QUADRILLO_BUILD_DIR (default build/). Screenshots and
+# comes from $QUADRILLO_BUILD_DIR (default build/). Screenshots and
 # outputs go to $QUADRILLO_WINDOWS_BUILD_DIR/test-output. Parallel jobs:
 # $QUADRILLO_JOBS (default 2).
 set -euo pipefail
@@ -37,7 +37,7 @@ mapfile -t unit_targets < <(grep -ho 'quadrillo_unit_test([A-Za-z0-9_]*' "$root"
                             sed 's/.*(//' | sort -u)
 cmake --build "$build" -j "$jobs" --target quadrillo quadrillo-replay "${unit_targets[@]}"
 [ -f "$linux_build/CMakeCache.txt" ] || cmake -S "$root" -B "$linux_build" > /dev/null
-cmake --build "$linux_build" -j "$jobs" --target quadrillo-replay xwin
+cmake --build "$linux_build" -j "$jobs" --target quadrillo-replay
 echo "windows: built in $((SECONDS - start)) s"
 
 rm -rf "$results"
@@ -93,8 +93,12 @@ source "$root/scripts/desktop.sh"
 trap 'stop_wine; desktop_stop' EXIT
 desktop_start_x
 desktop_start_sound
-if PYTHONPATH="$root/tests/support" python3 "$root/tests/windows/window_test.py" "$here/wine.sh" "$unpacked/quadrillo/quadrillo.exe" \
-     "$linux_build/tools/replay/quadrillo-replay" "$linux_build/tests/e2e/xwin" "$unpacked/quadrillo" \
+# Debian's python3 has Pillow and python-xlib (scripts/bootstrap.sh), also
+# where another python3 comes first on PATH.
+python=/usr/bin/python3
+[ -x "$python" ] || python=python3
+if PYTHONPATH="$root/tests/support" "$python" "$root/tests/windows/window_test.py" "$here/wine.sh" "$unpacked/quadrillo/quadrillo.exe" \
+     "$linux_build/tools/replay/quadrillo-replay" "$unpacked/quadrillo" \
      "$results/window" 2>&1 | tee "$results/window.log"; then
   pass "window: $(basename "$zip_path") unpacked: title, intro, play screen after SPACE, close, music (screenshots in $results/window)"
 else
