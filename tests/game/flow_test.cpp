@@ -37,6 +37,7 @@ class GameRun {
  public:
   explicit GameRun(int menu1_frames = 400, int menu2_frames = 3, int game_frames = 5) {
     dir_ = testing::TempDir() + "flow_test_" + std::to_string(getpid());
+    home_ = std::filesystem::current_path();
     std::filesystem::create_directories(dir_);
     std::string font;  // an 8 x 8 block of luma 15 for every printable character
     for (char c = ' '; c <= 'z'; ++c) font += std::string{c, 8, 8} + std::string(32, '\xFF');
@@ -55,7 +56,9 @@ class GameRun {
   }
   ~GameRun() {
     game_stop();
-    std::filesystem::remove_all(dir_);
+    std::filesystem::current_path(home_);  // Windows keeps the working folder from removal
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
   }
 
   // Runs one frame per word of `script` ("S" SPACE, "E" ESC, "L" "D"
@@ -89,6 +92,7 @@ class GameRun {
 
  private:
   std::string dir_;
+  std::filesystem::path home_;
 };
 
 // 1 title menu, 2 logo intro, 3 play, 4 line check, 6 game over.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows version and tests it under Wine:
 #   1. every unit test program of tests/ (quadrillo_unit_test targets), run
-#      under Wine from its build folder;
+#      under Wine from its build folder, one process per case;
 #   2. quadrillo-replay.exe on each golden key script of tests/game/golden:
 #      frames.txt, ports.txt and audio.wav must equal the Linux build's byte
 #      for byte (the machine is deterministic on every host);
@@ -57,10 +57,20 @@ for target in "${unit_targets[@]}"; do
   if [ -z "$exe" ]; then fail "$target (not built)"; continue; fi
   log=$results/$target.log
   begin=$SECONDS
-  if (cd "$(dirname "$exe")" && timeout 600 "$here/wine.sh" "./$target.exe" > "$log" 2>&1); then
-    pass "$target: $(grep -E '^\[  PASSED  \]' "$log" | head -n 1) in $((SECONDS - begin)) s"
+  # One process per case, as ctest runs them on Linux: the game's cases
+  # start the real game from program start.
+  cases=$(cd "$(dirname "$exe")" && "$here/wine.sh" "./$target.exe" --gtest_list_tests 2>/dev/null |
+          tr -d '\r' | awk '/^[^ ]/ { suite = $1 } /^  / { print suite $1 }')
+  failed_cases=""
+  : > "$log"
+  for case in $cases; do
+    (cd "$(dirname "$exe")" && timeout 600 "$here/wine.sh" "./$target.exe" --gtest_filter="$case" >> "$log" 2>&1) ||
+      failed_cases="$failed_cases $case"
+  done
+  if [ -n "$cases" ] && [ -z "$failed_cases" ]; then
+    pass "$target: $(echo "$cases" | wc -w) cases in $((SECONDS - begin)) s"
   else
-    fail "$target: $(grep -E '^\[  FAILED  \] [A-Za-z]' "$log" | head -n 5 | tr '\n' ' ') (log: $log)"
+    fail "$target:${failed_cases:- no cases listed} (log: $log)"
   fi
 done
 
