@@ -147,7 +147,7 @@ TEST(Flow, AGameOverWaitsForAllKeysUpAndTheNextGameFallsAtOnce) {
   run.run("S");
   for (int i = 0; i < 3000 && game_current_state() != STATE_GAME_OVER; ++i) run.run("D");
   ASSERT_EQ(game_current_state(), STATE_GAME_OVER) << "DOWN stacks the pieces up to the top";
-  EXPECT_EQ(run.run("D*100 . X . S"), "6b*101 1b 1k 3k") << "DOWN was held from the play state";
+  EXPECT_EQ(run.run("D*100 . L . S"), "6b*101 1b 1k 3k") << "DOWN was held from the play state; LEFT counts";
   run.run(".");
   EXPECT_EQ(piece_current().y, 1.0f) << "the last lock left the drop timer at one frame";
 }
