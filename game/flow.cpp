@@ -19,17 +19,6 @@
 
 namespace {
 
-// Keys as the machine's keyboard matrix shows them (active low).
-constexpr int     ROW_ESC    = 0;
-constexpr uint8_t BIT_ESC    = 0x02;
-constexpr int     ROW_SPACE  = 8;
-constexpr uint8_t BIT_SPACE  = 0x80;
-constexpr int     ROW_ARROWS = 10;
-constexpr uint8_t BIT_LEFT   = 0x10;
-constexpr uint8_t BIT_DOWN   = 0x20;
-constexpr uint8_t BIT_UP     = 0x40;
-constexpr uint8_t BIT_RIGHT  = 0x80;
-
 constexpr int32_t SCORE_COLOUR   = 9;
 constexpr int32_t MESSAGE_COLOUR = 10;
 constexpr int32_t CLEAR_FRAMES   = 3;    // a marked row is seen in three frames
@@ -60,7 +49,7 @@ Sprite*   beach_sprite;  // 320 x 240 backdrop of the playfield
 Sprite*   fill_sprite;   // 1 x 1 grey stretched over the screen for the plain fill
 uint8_t   work_buffer[BEACH_WIDTH * BEACH_HEIGHT];  // pixel data of the picture being loaded
 
-int space_down() { return !(keyboard_read_row(ROW_SPACE) & BIT_SPACE); }
+int space_down() { return !(keyboard_read_row(KEYBOARD_ROW_SPACE) & KEYBOARD_BIT_SPACE); }
 
 void draw_background() {
   if (!flow.play_screen) {
@@ -77,17 +66,17 @@ void draw_background() {
 
 int32_t play_frame() {
   int32_t next = STATE_PLAY;
-  if (!(keyboard_read_row(ROW_ESC) & BIT_ESC)) {
+  if (!(keyboard_read_row(KEYBOARD_ROW_ESC) & KEYBOARD_BIT_ESC)) {
     // The rest of the frame still runs, and a lock in this frame wins.
     flow.play_screen = 0;
     next = STATE_TITLE_MENU;
   }
-  uint8_t pressed = uint8_t(~keyboard_read_row(ROW_ARROWS));
+  uint8_t pressed = uint8_t(~keyboard_read_row(KEYBOARD_ROW_ARROWS));
   uint8_t fresh = uint8_t(pressed & ~flow.prev_arrows);  // keys that went down since the last play frame
-  if (fresh & BIT_LEFT) piece_move(-1.0f);
-  if (fresh & BIT_RIGHT) piece_move(1.0f);
-  if (fresh & BIT_UP) piece_rotate(1);
-  if (pressed & BIT_DOWN) score_fast_drop();  // while held, not only when it goes down
+  if (fresh & KEYBOARD_BIT_LEFT) piece_move(-1.0f);
+  if (fresh & KEYBOARD_BIT_RIGHT) piece_move(1.0f);
+  if (fresh & KEYBOARD_BIT_UP) piece_rotate(1);
+  if (pressed & KEYBOARD_BIT_DOWN) score_fast_drop();  // while held, not only when it goes down
   flow.prev_arrows = pressed;
   if (score_play_frame()) {
     flow.check_row = BOARD_ROWS - 1;

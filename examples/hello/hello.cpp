@@ -20,15 +20,6 @@
 
 namespace {
 
-// The keys this program reads: rows of the keyboard matrix, active low.
-constexpr int     ROW_SPACE  = 8;
-constexpr uint8_t BIT_SPACE  = 0x80;
-constexpr int     ROW_ARROWS = 10;
-constexpr uint8_t BIT_LEFT   = 0x10;
-constexpr uint8_t BIT_DOWN   = 0x20;
-constexpr uint8_t BIT_UP     = 0x40;
-constexpr uint8_t BIT_RIGHT  = 0x80;
-
 // The game's logo: a raw picture, headerless, one byte per pixel of which
 // the top four bits are the pixel value (0..15).
 constexpr int LOGO_WIDTH = 320, LOGO_HEIGHT = 42;
@@ -89,13 +80,13 @@ void effect_frame(Scene& scene) {
 }
 
 void read_keys(Scene& scene) {
-  const uint8_t arrows = uint8_t(~keyboard_read_row(ROW_ARROWS));  // 1 = held
-  if (arrows & BIT_LEFT) scene.x -= 2;
-  if (arrows & BIT_RIGHT) scene.x += 2;
-  if (arrows & BIT_UP) scene.y -= 2;
-  if (arrows & BIT_DOWN) scene.y += 2;
+  const uint8_t arrows = uint8_t(~keyboard_read_row(KEYBOARD_ROW_ARROWS));  // 1 = held
+  if (arrows & KEYBOARD_BIT_LEFT) scene.x -= 2;
+  if (arrows & KEYBOARD_BIT_RIGHT) scene.x += 2;
+  if (arrows & KEYBOARD_BIT_UP) scene.y -= 2;
+  if (arrows & KEYBOARD_BIT_DOWN) scene.y += 2;
   // Space acts when it goes down, not in every frame while it is held.
-  const uint8_t space = (keyboard_read_row(ROW_SPACE) & BIT_SPACE) ? 0 : 1;
+  const uint8_t space = (keyboard_read_row(KEYBOARD_ROW_SPACE) & KEYBOARD_BIT_SPACE) ? 0 : 1;
   if (space && !scene.prev_space) {
     scene.variant = (scene.variant + 5) & 15;
     scene.effect = EFFECT_FRAMES;
