@@ -13,17 +13,24 @@ uint8_t scale_component(unsigned char c) { return uint8_t((c << 2) | (c >> 4)); 
 
 int read_png(const char* path, std::vector<uint8_t>& out, int& width, int& height, png_uint_32 format) {
   out.clear();
+  width = height = 0;
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
+  // Reads the chunks up to the image data (IHDR among them), no pixel yet.
   if (!png_image_begin_read_from_file(&image, path)) return 0;
+  // libpng's check of the header keeps both within 2^31 - 1: they fit an int.
+  width = int(image.width);
+  height = int(image.height);
+  if (uint64_t(image.width) * image.height > PNG_READ_MAX_PIXELS) {
+    png_image_free(&image);
+    return 0;
+  }
   image.format = format;
   std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
   if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
     png_image_free(&image);
     return 0;
   }
-  width = int(image.width);
-  height = int(image.height);
   out.swap(pixels);
   return -1;
 }

@@ -8,7 +8,16 @@ void put_le(uint8_t* at, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) at[i] = uint8_t(value >> (8 * i));
 }
 
-// The 44-byte header of a mono 16-bit PCM file of `samples` samples.
+// Whether `count` more samples may be written. A call past the limit marks
+// the writer failed, so that the file is never closed with wrapped sizes.
+bool may_write(WavWriter& wav, int count) {
+  if (!wav.file || count <= 0) return false;
+  if (!wav_fits(wav.samples + uint64_t(count))) wav.failed = true;
+  return !wav.failed;
+}
+
+// The 44-byte header of a mono 16-bit PCM file of `samples` samples, at most
+// WAV_MAX_SAMPLES.
 void header(uint8_t out[44], uint64_t samples) {
   const uint32_t data_bytes = uint32_t(samples * 2);
   const char* tags[] = {"RIFF", "WAVE", "fmt ", "data"};
@@ -28,6 +37,8 @@ void header(uint8_t out[44], uint64_t samples) {
 
 }  // namespace
 
+int wav_fits(uint64_t samples) { return samples <= WAV_MAX_SAMPLES ? -1 : 0; }
+
 int wav_open(WavWriter& wav, const char* path) {
   wav = WavWriter{};
   wav.file = std::fopen(path, "wb");
@@ -39,7 +50,7 @@ int wav_open(WavWriter& wav, const char* path) {
 }
 
 void wav_write(WavWriter& wav, const int16_t* samples, int count) {
-  if (!wav.file) return;
+  if (!may_write(wav, count)) return;
   uint8_t bytes[2 * 4096];
   for (int done = 0; done < count;) {
     const int n = count - done < 4096 ? count - done : 4096;
@@ -47,10 +58,13 @@ void wav_write(WavWriter& wav, const int16_t* samples, int count) {
     if (std::fwrite(bytes, 1, size_t(2 * n), wav.file) != size_t(2 * n)) wav.failed = true;
     done += n;
   }
-  wav.samples += uint64_t(count > 0 ? count : 0);
+  wav.samples += uint64_t(count);
 }
 
 void wav_write_chip(WavWriter& wav, const uint16_t* samples, int count) {
+  // The whole call is checked before its first block, as the blocks below
+  // would each pass on their own until the one that crosses the limit.
+  if (!may_write(wav, count)) return;
   int16_t block[4096];
   for (int done = 0; done < count;) {
     const int n = count - done < 4096 ? count - done : 4096;

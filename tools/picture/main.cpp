@@ -31,7 +31,8 @@ const char HELP[] =
     "                      averaging down, bilinear up), keeping its aspect with\n"
     "                      transparent borders, each pixel the value whose colour\n"
     "                      in the variant is nearest in OKLab, Floyd-Steinberg\n"
-    "                      dithered\n"
+    "                      dithered; pictures of more than 50 megapixels\n"
+    "                      (width x height over 50000000) are refused\n"
     "  -s, --size SIZE     the target of --from: logo (320 x 42, key 15), title\n"
     "                      (195 x 26, key 0, stored inverted), beach (320 x 240)\n"
     "                      or WxH (1..512 each, no key)\n"
@@ -59,6 +60,8 @@ const CliOption OPTIONS[] = {
 };
 const CliTool TOOL = {"orvalin-picture", HELP, OPTIONS, int(sizeof OPTIONS / sizeof OPTIONS[0])};
 constexpr long PREVIEW_SCALE = 2;
+// --help and the refusal state the reader's limit in words.
+static_assert(PNG_READ_MAX_PIXELS == 50'000'000, "update --help, the refusal and the manual page");
 
 int fail(int status, const std::string& message) { return cli_fail(TOOL, status, message); }
 
@@ -141,8 +144,13 @@ int main(int argc, char** argv) {
     import.dither = !cli_flag(args, "no-dither");
     std::vector<uint8_t> rgba;
     int width = 0, height = 0;
-    if (png_read_rgba(from->c_str(), rgba, width, height) != -1)
+    if (png_read_rgba(from->c_str(), rgba, width, height) != -1) {
+      if (uint64_t(width) * uint64_t(height) > PNG_READ_MAX_PIXELS)
+        return fail(CLI_FAILED, "refusing " + *from + ": " + std::to_string(width) + " x " + std::to_string(height) +
+                                    " pixels is past the limit of " + std::to_string(PNG_READ_MAX_PIXELS) +
+                                    " pixels (50 megapixels)");
       return fail(CLI_FAILED, "cannot read " + *from + " as a PNG picture");
+    }
     picture_import(rgba, width, height, import, picture);
   } else if (*kind == "beach") {
     picture_beach(picture);
