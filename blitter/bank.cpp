@@ -100,11 +100,3 @@ int32_t text_width(const char* format, ...) {
   va_end(arguments);
   return width_of(text);
 }
-
-const Sprite* bank_sprite(int slot) {
-  return slot >= 0 && slot < BANK_SLOTS ? sprite_bank.sprites[slot] : nullptr;
-}
-
-int32_t bank_width(int slot) {
-  return slot >= 0 && slot < BANK_SLOTS ? sprite_bank.widths[slot] : 0;
-}

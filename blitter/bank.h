@@ -37,8 +37,3 @@ void text_draw(int32_t x, int32_t y, int32_t colour, const char* format, ...)
 // The formatted text's width in 16.16: the sum of its characters' widths
 // times 65536, glyph or not. Draws and charges nothing.
 int32_t text_width(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-// Read access for tests and tools: the glyph (null when empty) and advance
-// width of `slot`; slots outside 0..255 read as empty with width 0.
-const Sprite* bank_sprite(int slot);
-int32_t       bank_width(int slot);

@@ -6,8 +6,6 @@
 // only fixed_mul and fixed_div saturate.
 #include "blitter/draw.h"
 
-#include <allegro.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -15,9 +13,11 @@
 #include <emmintrin.h>
 #endif
 
-#include "blitter/draw_internal.h"
 #include "blitter/fixed.h"
-#include "blitter/sprite.h"
+#include "blitter/sprite_internal.h"
+#include "blitter/draw_internal.h"
+#include "machine/clock.h"
+#include "machine/host.h"
 #include "machine/machine.h"
 
 namespace {
@@ -34,9 +34,11 @@ inline constexpr int32_t SOURCE_STEP_DIVIDEND = 0x400000;  // 64.0 in 16.16: 1 /
 // >= 0). Goes on while the source column lies in 0..w-1 and the destination
 // column below 320. The opaque or keyed choice is made once per draw by
 // passing one of the two down.
-using SpanFunction = void (*)(const BITMAP* bitmap, int64_t U, int32_t d, int32_t X,
+using SpanFunction = void (*)(const HostBitmap* bitmap, int64_t U, int32_t d, int32_t X,
                               uint8_t* dest_row_pixels, const uint8_t* source_row_pixels,
                               int32_t key);
+
+HostBitmap* target;  // the back buffer drawn into: the machine's current one
 
 inline constexpr uint32_t DRAW_CALL_CYCLES = 25;
 inline constexpr uint32_t DRAW_ROW_CYCLES = 15;  // plus one per spanned column
@@ -51,17 +53,13 @@ int64_t source_end(int size) { return int64_t(size) << SOURCE_FRACTION_BITS; }
 // a run is too short to pay for the division that measures it.
 inline constexpr int32_t RUN_STEP_LIMIT = SOURCE_STEP_DIVIDEND / 4;
 
-// Off only while a test draws the same case through the plain per-pixel loop
-// to hold the fast paths to it.
-bool fast_paths = true;
-
 // How many pixels the span's loop copies: it runs while the source column
 // lies in 0..w-1 (U in 0..(w << 22) - 1) and the destination column is below
 // 320. Working the count out first leaves the copy loops with no tests. X is
 // taken unsigned: a row start wrapped past 2^31 by the sub-pixel step is far
 // right of the screen and copies nothing (tested signed, it would index below
 // the row).
-int64_t span_length(const BITMAP* bitmap, int64_t U, int32_t d, int32_t X) {
+int64_t span_length(const HostBitmap* bitmap, int64_t U, int32_t d, int32_t X) {
   const int64_t end = source_end(bitmap->w);
   if (U < 0 || U >= end || uint32_t(X) >= SCREEN_RIGHT_EDGE) return 0;
   const int64_t dest_left = SCREEN_WIDTH - (X >> 16);
@@ -113,7 +111,7 @@ void copy_keyed_natural(uint8_t* out, const uint8_t* source, uint8_t key, int64_
 template <bool keyed>
 void copy_pixels(int64_t U, int32_t d, uint8_t* out, const uint8_t* source, int32_t key,
                  int64_t count) {
-  if (fast_paths && d == SOURCE_STEP_DIVIDEND) {
+  if (d == SOURCE_STEP_DIVIDEND) {
     // Natural size: consecutive source bytes to consecutive columns. A key
     // outside 0..255 matches no colour byte, so nothing is skipped.
     const uint8_t* from = source + (U >> SOURCE_FRACTION_BITS);
@@ -124,7 +122,7 @@ void copy_pixels(int64_t U, int32_t d, uint8_t* out, const uint8_t* source, int3
     }
     return;
   }
-  if (fast_paths && d != 0 && d >= -RUN_STEP_LIMIT && d <= RUN_STEP_LIMIT) {
+  if (d != 0 && d >= -RUN_STEP_LIMIT && d <= RUN_STEP_LIMIT) {
     // Magnified: each source pixel covers a run of columns.
     for (int64_t k = 0; k < count;) {
       const int64_t column = U >> SOURCE_FRACTION_BITS;
@@ -146,14 +144,14 @@ void copy_pixels(int64_t U, int32_t d, uint8_t* out, const uint8_t* source, int3
 }
 
 // Where one destination row starts in the source and on screen: the steps of
-// sprite_draw_row before its span. Sets allegro_errno like them.
+// sprite_draw_row before its span. Sets the host's error number like them.
 struct RowStart {
   int64_t U;  // source column position (10.22)
   int32_t d;  // source columns per destination pixel (10.22)
   int32_t X;  // first destination column (16.16, whole unless wrapped)
 };
 
-RowStart row_start(const BITMAP* bitmap, int32_t X, int32_t W) {
+RowStart row_start(const HostBitmap* bitmap, int32_t X, int32_t W) {
   const int32_t d = fixed_div(SOURCE_STEP_DIVIDEND, W);
   int64_t U = 0;
   if (d < 0) {
@@ -181,7 +179,7 @@ RowStart row_start(const BITMAP* bitmap, int32_t X, int32_t W) {
 // so every visible row starts at the same source column and screen column and
 // copies as many pixels. This works that out once, at the first visible row,
 // where the row-by-row way would first do it, and remembers whether doing so
-// set allegro_errno: the row-by-row way sets it again at every visible row, so
+// set the host's error number: the row-by-row way sets it again at every visible row, so
 // this does too, in the same place, in case something between two rows (the
 // sound chip's host, behind machine_spend) changed the error number.
 struct SteadyRows {
@@ -191,27 +189,28 @@ struct SteadyRows {
   int64_t count = 0;  // pixels each visible row copies
 };
 
-void steady_rows_prepare(SteadyRows& steady, const BITMAP* bitmap, int32_t X, int32_t W) {
+void steady_rows_prepare(SteadyRows& steady, const HostBitmap* bitmap, int32_t X, int32_t W) {
+  int* error = host_errno();
   int saved = 0;
-  if (allegro_errno) {
-    saved = *allegro_errno;
-    *allegro_errno = 0;
+  if (error) {
+    saved = *error;
+    *error = 0;
   }
   steady.start = row_start(bitmap, X, W);
   steady.count = span_length(bitmap, steady.start.U, steady.start.d, steady.start.X);
-  if (allegro_errno) {
-    steady.sets_range_error = *allegro_errno == ERANGE;
-    if (!steady.sets_range_error) *allegro_errno = saved;
+  if (error) {
+    steady.sets_range_error = *error == ERANGE;
+    if (!steady.sets_range_error) *error = saved;
   }
   steady.known = true;
 }
 
 template <bool keyed>
-void steady_row_draw(const SteadyRows& steady, const BITMAP* bitmap, int32_t source_row,
+void steady_row_draw(const SteadyRows& steady, const HostBitmap* bitmap, int32_t source_row,
                      int32_t dest_row, int32_t key) {
-  if (steady.sets_range_error && allegro_errno) *allegro_errno = ERANGE;
+  if (steady.sets_range_error && host_errno()) *host_errno() = ERANGE;
   if (steady.count <= 0) return;
-  uint8_t* out = machine_back_buffer()->line[dest_row] + (steady.start.X >> 16);
+  uint8_t* out = target->line[dest_row] + (steady.start.X >> 16);
   const uint8_t* source = bitmap->line[source_row];
   if (bitmap->w == 1) {
     // One pixel wide: the whole row is that pixel (the count keeps U in the
@@ -224,7 +223,7 @@ void steady_row_draw(const SteadyRows& steady, const BITMAP* bitmap, int32_t sou
 
 // The two spans: span_copy ignores the key, span_copy_keyed skips source
 // bytes equal to it.
-void span_copy(const BITMAP* bitmap, int64_t U, int32_t d, int32_t X, uint8_t* dest_row_pixels,
+void span_copy(const HostBitmap* bitmap, int64_t U, int32_t d, int32_t X, uint8_t* dest_row_pixels,
                const uint8_t* source_row_pixels, int32_t key) {
   const int64_t count = span_length(bitmap, U, d, X);
   if (count > 0) {
@@ -232,7 +231,7 @@ void span_copy(const BITMAP* bitmap, int64_t U, int32_t d, int32_t X, uint8_t* d
   }
 }
 
-void span_copy_keyed(const BITMAP* bitmap, int64_t U, int32_t d, int32_t X,
+void span_copy_keyed(const HostBitmap* bitmap, int64_t U, int32_t d, int32_t X,
                      uint8_t* dest_row_pixels, const uint8_t* source_row_pixels, int32_t key) {
   const int64_t count = span_length(bitmap, U, d, X);
   if (count > 0) {
@@ -243,11 +242,11 @@ void span_copy_keyed(const BITMAP* bitmap, int64_t U, int32_t d, int32_t X,
 // Draws source row `source_row` of `bitmap` on back-buffer row `dest_row`,
 // the row's left edge at X and its per-pixel size W (both 16.16). Rows outside
 // 0..239 and W = 0 draw nothing. Charges nothing itself.
-void sprite_draw_row(const BITMAP* bitmap, int32_t source_row, int32_t dest_row, int32_t X,
+void sprite_draw_row(const HostBitmap* bitmap, int32_t source_row, int32_t dest_row, int32_t X,
                      int32_t W, int32_t key, SpanFunction span) {
-  if (dest_row < 0 || dest_row >= SCREEN_HEIGHT || W == 0) return;
+  if (dest_row < 0 || dest_row >= SCREEN_HEIGHT || W == 0 || !target) return;
   const RowStart start = row_start(bitmap, X, W);
-  span(bitmap, start.U, start.d, start.X, machine_back_buffer()->line[dest_row],
+  span(bitmap, start.U, start.d, start.X, target->line[dest_row],
        bitmap->line[source_row], key);
 }
 
@@ -263,10 +262,7 @@ void sprite_draw_rows(const Sprite* sprite, int32_t variant, int32_t x, int32_t 
   int32_t X = fixed_wrap_sub(x, HALF_PIXEL);
   int32_t Y = fixed_wrap_sub(y, HALF_PIXEL);
 
-  BITMAP* dest = machine_back_buffer();
-  BITMAP* source = sprite->variant_bitmap[v];
-  acquire_bitmap(dest);
-  acquire_bitmap(source);
+  const HostBitmap* source = sprite->variant_bitmap[v];
   const int32_t w = sprite->variant_bitmap[0]->w;
   const int32_t h = sprite->variant_bitmap[0]->h;
   const int64_t end = source_end(h);
@@ -293,7 +289,7 @@ void sprite_draw_rows(const Sprite* sprite, int32_t variant, int32_t x, int32_t 
   }
   // Without tilt and stretch every row has the same geometry (see
   // SteadyRows); the choice is made once per draw.
-  const bool steady = fast_paths && tilt == 0 && stretch == 0;
+  const bool steady = tilt == 0 && stretch == 0;
   const bool keyed = span == span_copy_keyed;
   const int32_t key = sprite->variant_key[v];
   SteadyRows rows;
@@ -307,7 +303,7 @@ void sprite_draw_rows(const Sprite* sprite, int32_t variant, int32_t x, int32_t 
     const int32_t dest_row = Y >> 16;
     if (!steady) {
       sprite_draw_row(source, source_row, dest_row, X, W, key, span);
-    } else if (dest_row >= 0 && dest_row < SCREEN_HEIGHT && W != 0) {
+    } else if (dest_row >= 0 && dest_row < SCREEN_HEIGHT && W != 0 && target) {
       if (!rows.known) steady_rows_prepare(rows, source, X, W);
       if (keyed) {
         steady_row_draw<true>(rows, source, source_row, dest_row, key);
@@ -320,13 +316,11 @@ void sprite_draw_rows(const Sprite* sprite, int32_t variant, int32_t x, int32_t 
     W = fixed_wrap_add(W, stretch);
     R += vstep;
   }
-  release_bitmap(dest);
-  release_bitmap(source);
 }
 
 }  // namespace
 
-void draw_set_fast_paths(int enabled) { fast_paths = enabled != 0; }
+void draw_set_target(HostBitmap* back_buffer) { target = back_buffer; }
 
 void sprite_draw(const Sprite* sprite, int32_t variant, int32_t x, int32_t y, int32_t hsize,
                  int32_t vsize, int32_t tilt, int32_t stretch) {

@@ -21,7 +21,7 @@ struct Sprite;
 // Costs 25 cycles, plus for every destination row covered (visible or not)
 // 15 + the number of columns whose centres the unclipped row spans. A null
 // sprite does nothing and charges nothing. Sizes within 1/512 pixel of 0
-// saturate the step and set allegro_errno to ERANGE.
+// saturate the step and set the host's error number (allegro_errno) to ERANGE.
 void sprite_draw(const Sprite* sprite, int32_t variant, int32_t x, int32_t y, int32_t hsize,
                  int32_t vsize, int32_t tilt, int32_t stretch);
 

@@ -1,9 +1,8 @@
-// The drawing engine's switch for its fast paths: whole rows of natural size
-// copied or key-selected many bytes at a time, runs of a magnified pixel set
-// with memset, and the row geometry of an untilted, unstretched draw worked
-// out once per call. They are on by default. Tests and benchmarks turn them
-// off (0) to draw the same case through the plain per-pixel loop, which gives
-// the same pixels, cycle charges and allegro_errno.
+// The drawing engine's side for the machine layer, which owns the back
+// buffers and says which one drawing goes to.
 #pragma once
 
-void draw_set_fast_paths(int enabled);
+struct HostBitmap;
+
+// Draws go to `back_buffer` (320 x 240) from now on; null draws nothing.
+void draw_set_target(HostBitmap* back_buffer);

@@ -1,16 +1,16 @@
 // Saturating 16.16 multiplication and division (the rule is in fixed.h).
 #include "blitter/fixed.h"
 
-#include <allegro.h>
-
 #include <cerrno>
+
+#include "machine/host.h"
 
 namespace {
 
 void report_range_error() {
-  // Allegro's error number is a pointer to the C library's errno once
-  // Allegro is installed; before that there is nowhere to report to.
-  if (allegro_errno) *allegro_errno = ERANGE;
+  // The host's error number exists once the host has started; before that
+  // there is nowhere to report to.
+  if (int* error = host_errno()) *error = ERANGE;
 }
 
 uint32_t magnitude(int32_t value) {

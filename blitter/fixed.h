@@ -3,8 +3,8 @@
 // clip distance gives the largest step rather than a garbage one.
 //
 // Overflow rule: a result that does not fit a signed 32-bit number becomes
-// 0x7FFFFFFF or -0x7FFFFFFF (never 0x80000000), and Allegro's error number
-// (*allegro_errno) is set to ERANGE. Nothing else reports the overflow.
+// 0x7FFFFFFF or -0x7FFFFFFF (never 0x80000000), and the host's error number
+// (Allegro's allegro_errno on the desktop) is set to ERANGE. Nothing else reports the overflow.
 #pragma once
 #include <cstdint>
 

@@ -3,11 +3,11 @@
 // drawing engine only ever copies colour bytes.
 #include "blitter/sprite.h"
 
-#include <allegro.h>
-
 #include <cstdlib>
 
-#include "machine/machine.h"
+#include "blitter/sprite_internal.h"
+#include "machine/clock.h"
+#include "machine/host.h"
 #include "machine/palette.h"
 
 namespace {
@@ -22,16 +22,10 @@ Sprite* allocate_record() {
   return static_cast<Sprite*>(std::calloc(1, sizeof(Sprite)));
 }
 
-BITMAP* allocate_bitmap(int width, int height) {
-  // 8-bit whatever depth a graphics mode may have set since start-up: the
-  // sprite's bytes are colour bytes, like the back buffers'.
-  return create_bitmap_ex(8, width, height);
-}
-
 // Frees what a (possibly half-built) sprite holds, variant 15 first.
 void release_sprite(Sprite* sprite) {
   for (int v = SPRITE_VARIANTS - 1; v >= 0; --v) {
-    if (sprite->variant_bitmap[v]) destroy_bitmap(sprite->variant_bitmap[v]);
+    host_bitmap_destroy(sprite->variant_bitmap[v]);
   }
   std::free(sprite);
 }
@@ -84,7 +78,7 @@ Sprite* sprite_create(int32_t mode, const uint8_t* data, int32_t format, int32_t
   if (!sprite) return nullptr;
   sprite->memory_charge = charge;
   for (int v = SPRITE_VARIANTS - 1; v >= 0; --v) {
-    BITMAP* bitmap = allocate_bitmap(width, height);
+    HostBitmap* bitmap = host_bitmap_create(width, height);
     if (!bitmap) {
       // Give back everything taken so far: nothing is charged yet.
       release_sprite(sprite);

@@ -5,8 +5,6 @@
 #pragma once
 #include <cstdint>
 
-struct BITMAP;
-
 inline constexpr int32_t SPRITE_MEMORY_SIZE = 65536;  // bytes, set at machine start-up
 inline constexpr int32_t SPRITE_MAX_SIZE = 512;        // pixels, width and height
 inline constexpr int     SPRITE_VARIANTS = 16;
@@ -21,11 +19,8 @@ inline constexpr int32_t COLOUR_MODE_INTERLEAVED = 2;  // p3 p2 v3 v2 p1 v1 p0 v
 inline constexpr int32_t PIXEL_FORMAT_BYTE = 1;    // one pixel per byte, low nibble (any format but 2)
 inline constexpr int32_t PIXEL_FORMAT_PACKED = 2;  // (width + 1) >> 1 bytes a row, left pixel high
 
-struct Sprite {
-  BITMAP* variant_bitmap[16];  // 8-bit bitmaps, width x height, indexed by variant; owned
-  int32_t variant_key[16];     // colour byte (0..255) of the key pixel value in each variant
-  int32_t memory_charge;       // bytes taken from the sprite memory, given back on destroy
-};
+// A picture made by sprite_create; programs hold it only by pointer.
+struct Sprite;
 
 // The stored colour byte (n XOR 0x0A) of pixel value `pixel` in palette
 // variant `variant` under colour mode `mode`; only the low 4 bits of pixel and
@@ -52,5 +47,4 @@ void sprite_destroy(Sprite* sprite);
 int32_t sprite_width(const Sprite* sprite);
 int32_t sprite_height(const Sprite* sprite);
 
-void    sprite_memory_set(int32_t bytes);  // machine start-up sets SPRITE_MEMORY_SIZE
-int32_t sprite_memory_free();              // bytes of sprite memory not taken
+int32_t sprite_memory_free();  // bytes of sprite memory not taken

@@ -9,6 +9,7 @@
 #include "blitter/bank.h"
 #include "blitter/draw.h"
 #include "blitter/fixed.h"
+#include "blitter/picture.h"
 #include "blitter/sprite.h"
 #include "game/board.h"
 #include "game/score.h"
@@ -47,7 +48,6 @@ Sprite*   logo_sprite;   // 320 x 42, freed at the first change of state
 Sprite*   title_sprite;  // 195 x 26, loaded at the first change of state
 Sprite*   beach_sprite;  // 320 x 240 backdrop of the playfield
 Sprite*   fill_sprite;   // 1 x 1 grey stretched over the screen for the plain fill
-uint8_t   work_buffer[BEACH_WIDTH * BEACH_HEIGHT];  // pixel data of the picture being loaded
 
 int space_down() { return !(keyboard_read_row(KEYBOARD_ROW_SPACE) & KEYBOARD_BIT_SPACE); }
 
@@ -151,11 +151,11 @@ void change_state(int32_t old_state, int32_t new_state) {
     logo_sprite = nullptr;
   }
   if (!title_sprite) {
-    title_sprite = game_load_picture("Quadrillo.raw", TITLE_WIDTH, TITLE_HEIGHT, 0, -1);
+    title_sprite = picture_load("Quadrillo.raw", TITLE_WIDTH, TITLE_HEIGHT, 0, -1);
     // Without a title picture this is tried again at every change; the
     // backdrop is loaded only once so that no Sprite is lost.
     if (!beach_sprite)
-      beach_sprite = game_load_picture("beach.raw", BEACH_WIDTH, BEACH_HEIGHT, 0, 0);
+      beach_sprite = picture_load("beach.raw", BEACH_WIDTH, BEACH_HEIGHT, 0, 0);
   }
   switch (new_state) {
     case STATE_TITLE_MENU:
@@ -182,23 +182,6 @@ void change_state(int32_t old_state, int32_t new_state) {
 
 }  // namespace
 
-Sprite* game_load_picture(const char* name, int width, int height, int32_t key, int inverted) {
-  FILE* file = std::fopen(name, "rb");
-  if (!file) return nullptr;
-  size_t size = size_t(width) * size_t(height);
-  if (size > sizeof work_buffer) size = sizeof work_buffer;
-  size_t got = std::fread(work_buffer, 1, size, file);
-  std::fclose(file);
-  // A short file would leave bytes of an earlier picture in the buffer: such a
-  // picture is absent rather than half stale.
-  if (got != size) return nullptr;
-  for (size_t i = 0; i < size; ++i) {
-    uint8_t value = uint8_t(work_buffer[i] >> 4);
-    work_buffer[i] = inverted ? uint8_t(15 - value) : value;
-  }
-  return sprite_create(COLOUR_MODE_LUMA, work_buffer, PIXEL_FORMAT_BYTE, width, height, key);
-}
-
 void key_latch_arm() { flow.key_latch = -1; }
 
 int any_key_after_release() {
@@ -219,7 +202,7 @@ int game_start() {
   }
   machine_set_title("Orvalin: Quadrillo");
   bank_clear();
-  logo_sprite = game_load_picture("logo.raw", LOGO_WIDTH, LOGO_HEIGHT, 15, 0);
+  logo_sprite = picture_load("logo.raw", LOGO_WIDTH, LOGO_HEIGHT, 15, 0);
   psg_open("menu1.psg", 0);  // the title music plays once; its end brings the menu
   // Pixel value 10 has neutral colour differences in the chroma mode, so the
   // variant alone sets the grey.

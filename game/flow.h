@@ -41,11 +41,6 @@ int32_t game_current_state();  // one of the STATE_ values
 // key_latch = -1: a key counts only after all keys were up once.
 void key_latch_arm();
 
-// Reads a raw picture (one byte per pixel, top nibble used, inverted when
-// `inverted`) into a COLOUR_MODE_LUMA Sprite. Null when the file is missing,
-// shorter than width x height, or refused by the sprite memory.
-Sprite* game_load_picture(const char* name, int width, int height, int32_t key, int inverted);
-
 // ANDs keyboard rows 10 down to 0. No key down: clears the latch, returns 0.
 // Otherwise 1 when the latch is clear, else 0.
 int any_key_after_release();

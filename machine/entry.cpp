@@ -1,6 +1,6 @@
-// The runtime's entry wrapper: the host enters here and the program of the
-// machine takes over in its program_main. Kept in a file of its own so that a
-// tool which brings its own main (a replay harness) never pulls it in.
+// The desktop host's entry: Allegro's main enters here and the program of
+// the machine takes over in its program_main. Kept in a file of its own so
+// that a tool which brings its own main (a replay harness) never pulls it in.
 #include <allegro.h>
 
 #include "machine/machine.h"

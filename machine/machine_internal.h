@@ -1,11 +1,14 @@
-// Read-only views of the machine layer's inner state, and the clock reset,
-// for tests and fuzz drivers. The machine's own users go through machine.h.
+// The machine layer's side for the rest of the runtime: the blitter draws
+// into the back buffer, and the display toggle is reached from a frame end.
 #pragma once
 #include <cstdint>
 
-int32_t machine_frame_cycles();   // cycles into the current frame: 0..FRAME_CYCLES-1
-int     machine_fullscreen();     // 0 windowed, -1 full screen
-int     machine_tick_counter();   // host ticks not yet used by pacing
-// Puts the clock back to its start: frame_cycles, total_cycles and the sound
-// remainder 0 (the frame count too). Back buffers and modes are untouched.
-void    machine_reset_clock();
+struct HostBitmap;
+
+// The back buffer that drawing goes to now (320 x 240, 8-bit colour bytes).
+HostBitmap* machine_back_buffer();
+
+// Sets the other kind of mode than the current one (windowed <-> full
+// screen), falling back to the previous kind on failure. `attempt` is the
+// number of passes already used; callers pass 0. -1 on success, 0 if no mode.
+int machine_set_display(int attempt);

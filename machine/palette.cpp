@@ -5,7 +5,8 @@
 // from a whole number before truncation, so any precision gives these entries.
 #include "machine/palette.h"
 
-#include <allegro.h>
+#include "machine/host.h"
+#include "machine/palette_internal.h"
 
 namespace {
 
@@ -21,15 +22,15 @@ constexpr float V_INTO_G        = 0.003188109956681728363f;   // 0.714136 / 224
 constexpr float U_INTO_B        = 0.0079107098281383514404f;  // 1.772 / 224
 constexpr float OUTPUT_SCALE    = 63.0f;
 
-unsigned char to_component(float x) {
+uint8_t to_component(float x) {
   if (x > 1.0f) x = 1.0f;
   if (x < 0.0f) x = 0.0f;
-  return static_cast<unsigned char>(x * OUTPUT_SCALE);  // truncates towards zero
+  return static_cast<uint8_t>(x * OUTPUT_SCALE);  // truncates towards zero
 }
 
 }  // namespace
 
-void palette_compute(RGB* palette) {
+void palette_compute(uint8_t palette[256][3]) {
   for (int n = 255; n >= 0; --n) {
     // Luma in 1/256 steps, chroma codes centred on 2 in 1/256 steps of 64.
     float luma = float(n & 0xF0);
@@ -41,15 +42,15 @@ void palette_compute(RGB* palette) {
     float y = (y_studio - LUMA_OFFSET) * LUMA_NORMALISE;
     float cu = u_studio - CHROMA_OFFSET;
     float cv = v_studio - CHROMA_OFFSET;
-    RGB& entry = palette[colour_from_offset(uint8_t(n))];
-    entry.r = to_component(y + V_INTO_R * cv);
-    entry.g = to_component(y - U_INTO_G * cu - V_INTO_G * cv);
-    entry.b = to_component(y + U_INTO_B * cu);
+    uint8_t* entry = palette[colour_from_offset(uint8_t(n))];
+    entry[0] = to_component(y + V_INTO_R * cv);
+    entry[1] = to_component(y - U_INTO_G * cu - V_INTO_G * cv);
+    entry[2] = to_component(y + U_INTO_B * cu);
   }
 }
 
 void palette_build() {
-  PALETTE palette;
+  uint8_t palette[256][3];
   palette_compute(palette);
-  set_palette(palette);
+  host_set_palette(palette);
 }

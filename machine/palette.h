@@ -5,8 +5,6 @@
 #pragma once
 #include <cstdint>
 
-struct RGB;
-
 inline constexpr uint8_t COLOUR_OFFSET = 0x0A;  // XOR between offset form and colour byte
 
 // The colour byte of an offset form (and back: the XOR is its own inverse).
@@ -14,10 +12,6 @@ constexpr uint8_t colour_from_offset(uint8_t offset_form) {
   return uint8_t(offset_form ^ COLOUR_OFFSET);
 }
 
-// Fills 256 Allegro palette entries (components 0..63): entry c is the colour
-// of colour byte c. Pure; needs no host.
-void palette_compute(RGB* palette);
-
-// Computes the palette and hands it to the host (set_palette). Called after
-// every successful graphics-mode change.
-void palette_build();
+// Fills 256 palette entries of red, green and blue (components 0..63, as
+// the host's palette takes them): entry c is the colour of colour byte c.
+void palette_compute(uint8_t palette[256][3]);

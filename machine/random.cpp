@@ -9,6 +9,3 @@ int lcg_rand() {
   state = state * 214013u + 2531011u;  // wraps modulo 2^32
   return int((state >> 16) & 0x7FFF);
 }
-
-uint32_t lcg_state() { return state; }
-void lcg_set_state(uint32_t new_state) { state = new_state; }

@@ -9,8 +9,3 @@ inline constexpr int LCG_RAND_MAX = 32767;
 // state = state * 214013 + 2531011 (mod 2^32); returns (state >> 16) & 0x7FFF.
 // The first call returns 41.
 int lcg_rand();
-
-// For tools and tests that replay a known point of a run; the machine itself
-// never calls these.
-uint32_t lcg_state();
-void     lcg_set_state(uint32_t state);

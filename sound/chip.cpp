@@ -135,40 +135,9 @@ void envelope_update_step() {
   env_step = (STEP_BASE >> 4) / (uint32_t(env_period) + 1);
 }
 
-}  // namespace
-
-void chip_init() {
-  // The noise sequence is the first 1024 draws of the program's generator,
-  // taken from the top entry down, so it is the same at every run.
-  for (int i = 1023; i >= 0; --i) noise_table[i] = int16_t(lcg_rand() / 16383);
-  for (int i = 0; i < 32; ++i) {
-    int levels[5] = {
-        i & 15,
-        (16 - i) & 15,
-        i < 16 ? i : 31 - i,
-        (i + 15) & 15,
-        15 - (i & 15),
-    };
-    for (int row = 0; row < 5; ++row) envelope_tables[row][i] = volume_table[levels[row]];
-  }
-  // The start state: silent channels at period 0, each reading its own fixed
-  // amplitude until told otherwise. A second start-up (tests, tools) begins
-  // alike.
-  for (ToneChannel& channel : tone_channels) {
-    channel = ToneChannel{};
-    channel.amplitude_source = &channel.fixed_amplitude;
-  }
-  noise_step = 0;
-  noise_phase = 0;
-  env_period = 0;
-  env_step = 0;
-  env_phase = 0;
-  env_mask = 0;
-  env_table = envelope_tables[0];
-  env_level = 0;
-}
-
-void chip_apply(const SoundEvent& event) {
+// Applies one event (a register write; marks, sync points and registers 14
+// and 15 change nothing) to the chip state at once.
+void apply_event(const SoundEvent& event) {
   uint8_t v = event.value;
   switch (event.type) {
     case 0: case 2: case 4:
@@ -209,6 +178,42 @@ void chip_apply(const SoundEvent& event) {
   }
 }
 
+}  // namespace
+
+void chip_init() {
+  // The noise sequence is the first 1024 draws of the program's generator,
+  // taken from the top entry down, so it is the same at every run.
+  for (int i = 1023; i >= 0; --i) noise_table[i] = int16_t(lcg_rand() / 16383);
+  for (int i = 0; i < 32; ++i) {
+    int levels[5] = {
+        i & 15,
+        (16 - i) & 15,
+        i < 16 ? i : 31 - i,
+        (i + 15) & 15,
+        15 - (i & 15),
+    };
+    for (int row = 0; row < 5; ++row) envelope_tables[row][i] = volume_table[levels[row]];
+  }
+  // The start state: silent channels at period 0, each reading its own fixed
+  // amplitude until told otherwise. A second start-up (tests, tools) begins
+  // alike.
+  for (ToneChannel& channel : tone_channels) {
+    channel = ToneChannel{};
+    channel.amplitude_source = &channel.fixed_amplitude;
+  }
+  noise_step = 0;
+  noise_phase = 0;
+  env_period = 0;
+  env_step = 0;
+  env_phase = 0;
+  env_mask = 0;
+  env_table = envelope_tables[0];
+  env_level = 0;
+}
+
+
+void chip_apply_oldest() { apply_event(sound_queue_pop()); }
+
 void chip_render(uint16_t* buffer, int32_t count) {
   int32_t done = 0;
   while (done < count) {
@@ -221,7 +226,7 @@ void chip_render(uint16_t* buffer, int32_t count) {
         if (ahead < uint32_t(run)) run = int32_t(ahead);
         break;
       }
-      chip_apply(sound_queue_pop());
+      apply_event(sound_queue_pop());
     }
     sound_queue_rendered(uint32_t(run));
     render_run(buffer + done, run);

@@ -17,6 +17,8 @@ void chip_init();
 // events of the ring at their sample positions.
 void chip_render(uint16_t* buffer, int32_t count);
 
-// Applies one event (a register write; marks, sync points and registers 14
-// and 15 change nothing) to the chip state at once.
-void chip_apply(const SoundEvent& event);
+// Retires the oldest pending event of the ring and applies it to the chip
+// state at once, wherever the renderer stands: the one way an event takes
+// effect ahead of its sample (the ports' overrun, the pump's catch-up and
+// resumption) as the renderer does at its sample. The ring is not empty.
+void chip_apply_oldest();

@@ -3,8 +3,10 @@
 // they are charged.
 #include "sound/ports.h"
 
-#include "machine/machine.h"
+#include "machine/clock.h"
+#include "machine/host.h"
 #include "sound/chip.h"
+#include "sound/ports_internal.h"
 #include "sound/queue.h"
 
 namespace {
@@ -19,14 +21,13 @@ constexpr uint8_t REGISTER_MASKS[16] = {
 };
 
 uint8_t selected_register;  // 0..15
-void (*port_observer)(uint32_t port, int value);
 
 void queue_event(uint8_t type, uint8_t value) {
   // Overrun: with 65535 entries pending, this write would land just before
   // the oldest pending entry and the ring would then look empty. Apply the
   // oldest entry to the chip first, as the pump's catch-up would, so only its
   // timing is lost.
-  if (sound_queue_pending() == 65535) chip_apply(sound_queue_pop());
+  if (sound_queue_pending() == 65535) chip_apply_oldest();
   sound_queue_push(type, value);
 }
 
@@ -53,14 +54,7 @@ void sound_out(uint32_t port, int value) {
     default:
       break;  // no device here: only the cycles are spent
   }
-  if (port_observer) port_observer(port, value);
+  host_port_written(machine_total_cycles(), port, value);
 }
-
-void sound_set_port_observer(void (*observer)(uint32_t port, int value)) {
-  port_observer = observer;
-}
-
-uint32_t sound_time_now() { return sound_queue_time(); }
 
 void sound_ports_reset() { selected_register = 0; }
-

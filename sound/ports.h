@@ -15,16 +15,5 @@ inline constexpr uint32_t PORT_MARK            = 0xABCD;  // queues a time mark,
 // bring machine_total_cycles() to a multiple of 6 (a frame end, with its
 // pacing wait and display toggle, may run inside). Then queues the event for
 // PORT_REGISTER_DATA or PORT_MARK, or selects a register; other ports do
-// nothing more. Calls the port observer last.
+// nothing more.
 void sound_out(uint32_t port, int value);
-
-// Installs a function called at the end of every sound_out with its arguments
-// (null removes it). The replay tool logs port writes through it.
-void sound_set_port_observer(void (*observer)(uint32_t port, int value));
-
-// The sound chip's clock: sound ticks (6 machine cycles each) since
-// sound_init, modulo 2^32.
-uint32_t sound_time_now();
-
-// Start-up: register 0 selected. Part of sound_init.
-void sound_ports_reset();

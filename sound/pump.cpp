@@ -7,10 +7,10 @@
 // served again.
 #include "sound/pump.h"
 
-#include <allegro.h>
-
+#include "machine/clock_internal.h"
+#include "machine/host.h"
 #include "sound/chip.h"
-#include "sound/ports.h"
+#include "sound/ports_internal.h"
 #include "sound/queue.h"
 
 namespace {
@@ -25,7 +25,7 @@ inline constexpr uint32_t PROVEN_SAMPLES      = 22050;     // 0.5 s heard: sound
 inline constexpr uint32_t REOPEN_INTERVAL     = 3545400;   // sound ticks: 1 s between reopenings
 
 int          sound_available;      // -1 once the stream opened at start-up, else 0
-AUDIOSTREAM* audio_stream;         // the host stream, null while stopped
+HostStream*  audio_stream;         // the host stream, null while stopped
 uint32_t     buffer_length = 512;  // samples per stream buffer
 uint32_t     window_ticks;         // sound ticks since the latency window began
 uint32_t     window_samples;       // samples rendered since the window began
@@ -34,22 +34,9 @@ uint32_t     reopen_wait;          // sound ticks before another reopening may b
 bool         resume_pending;       // a reopened stream has not been served yet
 uint32_t     unproven_samples;     // samples the host must still take before a stall counts
 
-void allegro_reserve_voices(int digi, int midi) { reserve_voices(digi, midi); }
-int allegro_install_sound(int digi, int midi, const char* cfg) {
-  return install_sound(digi, midi, cfg);
-}
-void allegro_remove_sound() { remove_sound(); }
-
-const SoundHost ALLEGRO_HOST = {
-    allegro_reserve_voices, allegro_install_sound,    allegro_remove_sound,
-    play_audio_stream,      get_audio_stream_buffer, free_audio_stream_buffer,
-    stop_audio_stream,
-};
-const SoundHost* host = &ALLEGRO_HOST;
-
-AUDIOSTREAM* open_stream(uint32_t length) {
+HostStream* open_stream(uint32_t length) {
   unserved_ticks = 0;
-  return host->play_audio_stream(int(length), 16, 0, int(SAMPLE_RATE), 128, 128);
+  return host_stream_open(length);
 }
 
 void restart_window() {
@@ -80,12 +67,11 @@ uint32_t stall_ticks() {
 void reopen() {
   reopen_wait = REOPEN_INTERVAL;
   sound_stream_stop();
-  host->remove_sound();
-  host->reserve_voices(1, 0);
+  host_sound_remove();
   // Without its server the host library falls back to a driver that plays
   // nowhere, whose streams still hand out their first buffers: a reinstall
   // that finds no sound driver is a failed attempt.
-  bool installed = host->install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr) == 0;
+  const bool installed = host_sound_install() != 0;
   audio_stream = installed ? open_stream(buffer_length) : nullptr;
   unserved_ticks = 0;
   resume_pending = audio_stream != nullptr;
@@ -107,7 +93,7 @@ bool reopen_due() {
 // heard is not played late.
 void resume() {
   resume_pending = false;
-  while (!sound_queue_empty()) chip_apply(sound_queue_pop());
+  while (!sound_queue_empty()) chip_apply_oldest();
   sound_queue_push(EVENT_SYNC, 0);
   sound_queue_pop();
   sound_queue_restart_timeline();
@@ -119,11 +105,11 @@ void resume() {
 // timeline at the last of them. Only when a buffer was filled and the oldest
 // event pending before the fill (stamped at `oldest`) was that far behind.
 void catch_up(uint32_t oldest) {
-  uint32_t now = sound_queue_time();
+  uint32_t now = clock_sound_time();
   if (sound_ticks_to_samples(now - oldest) <= buffer_length) return;
   if (sound_queue_empty()) return;
   do {
-    chip_apply(sound_queue_pop());
+    chip_apply_oldest();
   } while (!sound_queue_empty() &&
            sound_ticks_to_samples(now - sound_queue_oldest().ticks) > buffer_length);
   sound_queue_restart_timeline();
@@ -159,9 +145,8 @@ void control_latency() {
 
 }  // namespace
 
-void sound_set_host(const SoundHost* new_host) { host = new_host ? new_host : &ALLEGRO_HOST; }
-
 void sound_init() {
+  clock_sound_reset();
   sound_ports_reset();
   sound_queue_reset();
   chip_init();
@@ -169,8 +154,7 @@ void sound_init() {
   reopen_wait = 0;
   resume_pending = false;
   unproven_samples = PROVEN_SAMPLES;
-  host->reserve_voices(1, 0);
-  host->install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr);  // a failure shows as no stream
+  host_sound_install();  // a failure shows as no stream
   buffer_length = START_BUFFER_LENGTH;
   audio_stream = open_stream(START_BUFFER_LENGTH);
   if (!audio_stream) {
@@ -182,14 +166,20 @@ void sound_init() {
 
 void sound_shutdown() {
   if (audio_stream) {
-    host->stop_audio_stream(audio_stream);
+    // The last buffers the host has free: a host that records the run
+    // (the headless one) takes its last samples here.
+    for (uint16_t* buffer; (buffer = host_stream_buffer(audio_stream, clock_sound_time()));) {
+      chip_render(buffer, int32_t(buffer_length));
+      host_stream_release(audio_stream);
+    }
+    host_stream_close(audio_stream);
     audio_stream = nullptr;
   }
-  host->remove_sound();
+  host_sound_remove();
 }
 
 void sound_stream_stop() {
-  if (audio_stream) host->stop_audio_stream(audio_stream);
+  host_stream_close(audio_stream);
   audio_stream = nullptr;
 }
 
@@ -222,7 +212,6 @@ void sound_buffer_shrink() {
 }
 
 void sound_advance(uint32_t ticks) {
-  sound_time_advance(ticks);
   window_ticks += ticks;
   if (!sound_available) return;
   unserved_ticks += ticks;
@@ -242,7 +231,7 @@ void sound_advance(uint32_t ticks) {
     oldest = sound_queue_oldest().ticks;
   }
 
-  void* buffer = host->get_audio_stream_buffer(audio_stream);
+  uint16_t* buffer = host_stream_buffer(audio_stream, clock_sound_time());
   if (buffer) {
     // Once sound has worked, a host that took nothing for longer than a
     // stall was gone or starting again, not slow: the latency window starts
@@ -253,9 +242,9 @@ void sound_advance(uint32_t ticks) {
     do {
       window_samples += buffer_length;
       unproven_samples -= unproven_samples < buffer_length ? unproven_samples : buffer_length;
-      chip_render(static_cast<uint16_t*>(buffer), int32_t(buffer_length));
-      host->free_audio_stream_buffer(audio_stream);
-      buffer = host->get_audio_stream_buffer(audio_stream);
+      chip_render(buffer, int32_t(buffer_length));
+      host_stream_release(audio_stream);
+      buffer = host_stream_buffer(audio_stream, clock_sound_time());
     } while (buffer);
     if (!was_empty) catch_up(oldest);
   }

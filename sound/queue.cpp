@@ -1,10 +1,12 @@
-// The event ring and the sound clock. A register write is stamped with the
+// The event ring. A register write is stamped with the
 // sound tick at which it is charged and placed exactly on the output sample
 // timeline: whole samples since the previous entry plus a remainder in
 // 1/11818 sample, carried from entry to entry so no rounding accumulates.
 #include "sound/queue.h"
 
 #include <cstring>
+
+#include "machine/clock_internal.h"
 
 namespace {
 
@@ -15,15 +17,10 @@ SoundEvent queue[QUEUE_SIZE];   // the ring, zero at start
 uint32_t   queue_read;          // next entry to apply, 0..65535
 uint32_t   queue_write;         // next entry to fill, 0..65535; empty when equal
 uint32_t   samples_since_event; // samples rendered since the last applied event's time point
-uint32_t   sound_time;          // sound ticks since sound_init, wraps
 
 }  // namespace
 
-uint32_t sound_queue_time() { return sound_time; }
-void sound_time_advance(uint32_t ticks) { sound_time += ticks; }
-
 void sound_queue_reset() {
-  sound_time = 0;
   // The ring is zero at program start; clearing it here too gives a second
   // start-up (tests, tools) the same first event as the first one.
   std::memset(queue, 0, sizeof queue);
@@ -33,6 +30,7 @@ void sound_queue_reset() {
 }
 
 void sound_queue_push(uint8_t type, uint8_t value) {
+  const uint32_t sound_time = clock_sound_time();
   uint32_t w = queue_write;
   const SoundEvent& previous = queue[(w - 1) & QUEUE_MASK];
   SoundEvent& event = queue[w];

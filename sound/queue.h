@@ -1,4 +1,4 @@
-// The sound chip's event ring and clock. The ports stamp register writes into
+// The sound chip's event ring. The ports stamp register writes into
 // it at the current sound time; the synthesis and the pump read and retire
 // its entries through the functions below, and this module keeps the
 // renderer's place against the ring's time points. Only sound/ uses it.
@@ -27,16 +27,12 @@ struct SoundEvent {
   uint32_t remainder;     // 0..11817: the time point's fraction, in 1/11818 sample
 };
 
-// Start-up: clock 0, the ring all zero and empty, the renderer at the time
-// point of entry 65535.
+// Start-up: the ring all zero and empty, the renderer at the time point of
+// entry 65535.
 void sound_queue_reset();
 
-// The sound chip's clock: sound ticks (6 machine cycles each) since
-// sound_init, modulo 2^32. Only the pump moves it on.
-uint32_t sound_queue_time();
-void     sound_time_advance(uint32_t ticks);
-
-// Queues an event of `type` and `value` stamped with the current sound time.
+// Queues an event of `type` and `value` stamped with the current sound time
+// (the clock's, machine/clock_internal.h).
 void sound_queue_push(uint8_t type, uint8_t value);
 
 bool              sound_queue_empty();

@@ -1,0 +1,160 @@
+// The desktop host: Allegro 4. A window (or the full screen) showing the
+// machine's picture stretched, the host keyboard, a 250 Hz timer thread and a
+// polled audio stream. Allegro calls the timer and close-button callbacks on
+// its own background thread: they only touch atomics.
+#include <allegro.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "machine/host.h"
+
+static_assert(HOST_KEY_A == KEY_A && HOST_KEY_9 == KEY_9 && HOST_KEY_ESC == KEY_ESC &&
+              HOST_KEY_SPACE == KEY_SPACE && HOST_KEY_DOWN == KEY_DOWN &&
+              HOST_KEY_COMMAND == KEY_COMMAND && HOST_KEY_LSHIFT == KEY_LSHIFT &&
+              HOST_KEY_ALT == KEY_ALT && HOST_KEY_CAPSLOCK == KEY_CAPSLOCK &&
+              HOST_KEY_COUNT == KEY_MAX,
+              "host key codes are Allegro's own");
+
+namespace {
+
+std::atomic<uint32_t> ticks;             // bumped by Allegro's timer thread at 250 Hz
+std::atomic<int32_t>  close_requested;   // set to -1 by the close button, never cleared
+std::atomic<int>      showing;           // -1 while a present writes to the host screen
+char                  error_text[ALLEGRO_ERROR_SIZE];
+
+void timer_tick() { ticks.fetch_add(1); }
+void close_button() { close_requested.store(-1); }
+
+// Xlib ends the program with exit(1) from inside the call that found the X
+// server gone, most often the present's stretch. Allegro's exit handler then
+// waits for the display lock that this very call still holds, and the program
+// would hang instead of ending. Registered after Allegro's, this handler runs
+// first and, in that case alone, leaves at once with the same status.
+void leave_if_display_died() {
+  if (!showing.load()) return;
+  std::fflush(nullptr);
+  std::_Exit(1);
+}
+
+// Keeps Allegro's words on a failure, before later calls overwrite them.
+void remember_error() {
+  std::strncpy(error_text, allegro_error, sizeof error_text - 1);
+  error_text[sizeof error_text - 1] = 0;
+}
+
+}  // namespace
+
+int32_t host_start() {
+  if (allegro_init() != 0) {
+    // No system driver at all (no X server to talk to): Allegro's keyboard
+    // start-up would crash, and no graphics mode could be set anyway.
+    remember_error();
+    return 0;
+  }
+  std::atexit(leave_if_display_died);
+  install_keyboard();
+  install_timer();
+  enable_hardware_cursor();
+  set_display_switch_mode(SWITCH_BACKGROUND);
+  install_int_ex(timer_tick, BPS_TO_TIMER(HOST_TIMER_HZ));
+  return -1;
+}
+
+const char* host_error() { return error_text; }
+int* host_errno() { return allegro_errno; }
+
+HostBitmap* host_bitmap_create(int32_t width, int32_t height) {
+  HostBitmap* bitmap = static_cast<HostBitmap*>(std::calloc(1, sizeof(HostBitmap)));
+  if (!bitmap) return nullptr;
+  // 8-bit whatever depth a graphics mode may have set: the machine's bytes
+  // are colour bytes. Memory bitmaps survive every change of graphics mode.
+  BITMAP* native = create_bitmap_ex(8, width, height);
+  if (!native) {
+    std::free(bitmap);
+    return nullptr;
+  }
+  *bitmap = {native->w, native->h, native->line, native};
+  return bitmap;
+}
+
+void host_bitmap_destroy(HostBitmap* bitmap) {
+  if (!bitmap) return;
+  destroy_bitmap(static_cast<BITMAP*>(bitmap->native));
+  std::free(bitmap);
+}
+
+void host_bitmap_clear(HostBitmap* bitmap, uint8_t colour) {
+  clear_to_color(static_cast<BITMAP*>(bitmap->native), colour);
+}
+
+int32_t host_set_mode(int32_t fullscreen, int32_t width, int32_t height) {
+  const int card = fullscreen ? GFX_AUTODETECT_FULLSCREEN : GFX_AUTODETECT_WINDOWED;
+  if (set_gfx_mode(card, width, height, 0, 0) != 0) {
+    remember_error();
+    return 0;
+  }
+  error_text[0] = 0;
+  // A new mode starts black, with the close button armed and no mouse
+  // cursor over the full screen.
+  clear_to_color(screen, 0);
+  set_close_button_callback(close_button);
+  select_mouse_cursor(fullscreen ? MOUSE_CURSOR_NONE : MOUSE_CURSOR_ARROW);
+  return -1;
+}
+
+void host_set_palette(const uint8_t colours[256][3]) {
+  PALETTE palette;
+  for (int c = 0; c < 256; ++c) palette[c] = {colours[c][0], colours[c][1], colours[c][2], 0};
+  set_palette(palette);
+}
+
+void host_present(const HostBitmap* shown) {
+  if (!screen) return;
+  showing.store(-1);
+  stretch_blit(static_cast<BITMAP*>(shown->native), screen, 0, 0, shown->w, shown->h, 0, 0,
+               SCREEN_W, SCREEN_H);
+  showing.store(0);
+}
+
+void host_set_title(const char* title) {
+  // Allegro does nothing here when its system driver has no window title.
+  set_window_title(title);
+}
+
+int32_t host_close_requested() { return close_requested.load(); }
+
+int32_t host_key_held(int32_t code) {
+  return code > 0 && code < KEY_MAX && key[code] ? -1 : 0;
+}
+
+uint32_t host_ticks() { return ticks.load(); }
+void host_rest(uint32_t ms) { rest(ms); }
+
+int32_t host_sound_install() {
+  reserve_voices(1, 0);
+  return install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr) == 0 ? -1 : 0;
+}
+
+void host_sound_remove() { remove_sound(); }
+
+HostStream* host_stream_open(uint32_t length) {
+  return reinterpret_cast<HostStream*>(play_audio_stream(int(length), 16, 0, 44100, 128, 128));
+}
+
+void host_stream_close(HostStream* stream) {
+  if (stream) stop_audio_stream(reinterpret_cast<AUDIOSTREAM*>(stream));
+}
+
+uint16_t* host_stream_buffer(HostStream* stream, uint32_t) {
+  return static_cast<uint16_t*>(get_audio_stream_buffer(reinterpret_cast<AUDIOSTREAM*>(stream)));
+}
+
+void host_stream_release(HostStream* stream) {
+  free_audio_stream_buffer(reinterpret_cast<AUDIOSTREAM*>(stream));
+}
+
+void host_port_written(uint32_t, uint32_t, int32_t) {}

@@ -1,0 +1,93 @@
+// The headless host's display, keyboard, timer and trace (its sound is in
+// host_headless_sound.cpp). Nothing here waits or talks to a device.
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "machine/headless.h"
+#include "machine/headless_internal.h"
+#include "machine/host.h"
+
+HeadlessHost headless_host;
+
+namespace {
+
+bool     started;
+bool     keys[HOST_KEY_COUNT];
+int32_t  close_pressed;   // -1 once headless_close was called
+bool     close_reported;  // the program has been told yes once
+uint64_t rested_ms;       // virtual time: the rests taken so far
+uint32_t extra_ticks;     // ticks delivered in bursts
+
+}  // namespace
+
+void headless_set(const HeadlessHost& host) { headless_host = host; }
+
+void headless_key(int32_t code, int32_t held) {
+  if (code > 0 && code < HOST_KEY_COUNT) keys[code] = held != 0;
+}
+
+void headless_release_keys() { std::memset(keys, 0, sizeof keys); }
+void headless_close() { close_pressed = -1; }
+void headless_timer_burst(uint32_t ticks) { extra_ticks += ticks; }
+uint64_t headless_rested_ms() { return rested_ms; }
+
+int32_t host_start() {
+  started = true;
+  return -1;
+}
+
+const char* host_error() { return ""; }
+int* host_errno() { return started ? &errno : nullptr; }
+
+HostBitmap* host_bitmap_create(int32_t width, int32_t height) {
+  if (width < 0 || height < 0) return nullptr;
+  // One block: the record, the row pointers, then the rows.
+  const size_t rows = size_t(height) * sizeof(uint8_t*);
+  const size_t size = sizeof(HostBitmap) + rows + size_t(width) * size_t(height);
+  char* block = static_cast<char*>(std::malloc(size));
+  if (!block) return nullptr;
+  HostBitmap* bitmap = reinterpret_cast<HostBitmap*>(block);
+  uint8_t** line = reinterpret_cast<uint8_t**>(block + sizeof(HostBitmap));
+  uint8_t* pixels = reinterpret_cast<uint8_t*>(block + sizeof(HostBitmap) + rows);
+  for (int32_t y = 0; y < height; ++y) line[y] = pixels + size_t(y) * size_t(width);
+  *bitmap = {width, height, line, nullptr};
+  return bitmap;
+}
+
+void host_bitmap_destroy(HostBitmap* bitmap) { std::free(bitmap); }
+
+void host_bitmap_clear(HostBitmap* bitmap, uint8_t colour) {
+  for (int32_t y = 0; y < bitmap->h; ++y) std::memset(bitmap->line[y], colour, size_t(bitmap->w));
+}
+
+int32_t host_set_mode(int32_t fullscreen, int32_t width, int32_t height) {
+  return headless_host.set_mode ? headless_host.set_mode(fullscreen, width, height) : -1;
+}
+
+void host_set_palette(const uint8_t[256][3]) {}
+
+void host_present(const HostBitmap* shown) {
+  if (headless_host.presented) headless_host.presented(shown);
+}
+
+void host_set_title(const char*) {}
+
+int32_t host_close_requested() {
+  if (close_pressed && !close_reported) {
+    close_reported = true;
+    if (headless_host.close_seen) headless_host.close_seen();
+  }
+  return close_pressed;
+}
+
+int32_t host_key_held(int32_t code) {
+  return code > 0 && code < HOST_KEY_COUNT && keys[code] ? -1 : 0;
+}
+
+uint32_t host_ticks() { return uint32_t(rested_ms / 4) + extra_ticks; }
+void host_rest(uint32_t ms) { rested_ms += ms; }
+
+void host_port_written(uint32_t cycles, uint32_t port, int32_t value) {
+  if (headless_host.port_written) headless_host.port_written(cycles, port, value);
+}
