@@ -1,9 +1,16 @@
-# find_package(Orvalin): the imported target Orvalin::orvalin (headers under
-# include/orvalin, liborvalin.a, and Allegro 4 found through pkg-config).
+# find_package(Orvalin): the imported targets Orvalin::orvalin (the desktop
+# program: headers under include/orvalin, liborvalin.a and Allegro 4 through
+# pkg-config) and Orvalin::harness (the headless twin: liborvalin-harness.a,
+# with libpng, libcrypto and giflib).
 include(CMakeFindDependencyMacro)
 find_dependency(PkgConfig)
-# The library's link interface names PkgConfig::ALLEGRO, as in its own build.
+# The libraries' link interfaces name these targets, as in their own build.
 if(NOT TARGET PkgConfig::ALLEGRO)
-  pkg_check_modules(ALLEGRO REQUIRED IMPORTED_TARGET allegro)
+  pkg_check_modules(ALLEGRO IMPORTED_TARGET allegro)
 endif()
+if(NOT TARGET PkgConfig::PNG)
+  pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
+endif()
+find_dependency(OpenSSL COMPONENTS Crypto)
+find_dependency(GIF)
 include(${CMAKE_CURRENT_LIST_DIR}/OrvalinTargets.cmake)

@@ -12,6 +12,7 @@
 #include "blitter/bank.h"
 #include "blitter/draw.h"
 #include "blitter/fixed.h"
+#include "blitter/picture.h"
 #include "blitter/sprite.h"
 #include "machine/keyboard.h"
 #include "machine/machine.h"
@@ -44,21 +45,6 @@ char path_buffer[1024];
 const char* data_path(const char* folder, const char* name) {
   std::snprintf(path_buffer, sizeof path_buffer, "%s/%s", folder, name);
   return path_buffer;
-}
-
-// Reads a raw picture into a Sprite of COLOUR_MODE_LUMA: the pixel value is
-// the luma, the palette variant at drawing time picks the colour differences.
-Sprite* load_raw(const char* path, int width, int height, int32_t key) {
-  static uint8_t pixels[LOGO_WIDTH * LOGO_HEIGHT];  // room for the largest picture used
-  const size_t size = size_t(width) * size_t(height);
-  if (size > sizeof pixels) return nullptr;
-  FILE* file = std::fopen(path, "rb");
-  if (!file) return nullptr;
-  const size_t got = std::fread(pixels, 1, size, file);
-  std::fclose(file);
-  if (got != size) return nullptr;  // a short file: no picture rather than half of one
-  for (size_t i = 0; i < size; ++i) pixels[i] = uint8_t(pixels[i] >> 4);
-  return sprite_create(COLOUR_MODE_LUMA, pixels, PIXEL_FORMAT_BYTE, width, height, key);
 }
 
 void write_register(int reg, int value) {
@@ -122,7 +108,7 @@ int program_main(int argc, char** argv) {
   }
   machine_set_title("Orvalin: hello");
   Scene scene;
-  scene.logo = load_raw(data_path(data, "logo.raw"), LOGO_WIDTH, LOGO_HEIGHT, 15);
+  scene.logo = picture_load(data_path(data, "logo.raw"), LOGO_WIDTH, LOGO_HEIGHT, 15, 0);
   const uint8_t grey = 10;
   scene.fill = sprite_create(COLOUR_MODE_CHROMA, &grey, PIXEL_FORMAT_BYTE, 1, 1, 0);
   bank_clear();

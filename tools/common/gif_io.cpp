@@ -1,6 +1,5 @@
 #include "tools/common/gif_io.h"
 
-#include <allegro.h>
 #include <gif_lib.h>
 
 #include <fcntl.h>
@@ -77,7 +76,7 @@ void flush(GifWriter& gif, uint64_t frames) {
 
 }  // namespace
 
-int gif_open(GifWriter& gif, const char* path, int width, int height, int scale, const RGB* palette) {
+int gif_open(GifWriter& gif, const char* path, int width, int height, int scale, const uint8_t palette[256][3]) {
   gif = GifWriter{};
   if (width <= 0 || height <= 0 || scale < 1 || scale > 8) return 0;
   // Opened here rather than by EGifOpenFileName, which makes the file
@@ -95,9 +94,9 @@ int gif_open(GifWriter& gif, const char* path, int width, int height, int scale,
   ColorMapObject* map = GifMakeMapObject(256, nullptr);
   for (int c = 0; c < 256; ++c) {
     // 0..63 to 0..255 as the host display widens them: the six bits repeated.
-    map->Colors[c].Red = GifByteType(palette[c].r << 2 | palette[c].r >> 4);
-    map->Colors[c].Green = GifByteType(palette[c].g << 2 | palette[c].g >> 4);
-    map->Colors[c].Blue = GifByteType(palette[c].b << 2 | palette[c].b >> 4);
+    map->Colors[c].Red = GifByteType(palette[c][0] << 2 | palette[c][0] >> 4);
+    map->Colors[c].Green = GifByteType(palette[c][1] << 2 | palette[c][1] >> 4);
+    map->Colors[c].Blue = GifByteType(palette[c][2] << 2 | palette[c][2] >> 4);
   }
   EGifSetGifVersion(gif.file, true);
   gif.failed = EGifPutScreenDesc(gif.file, width * scale, height * scale, 8, 0, map) != GIF_OK ||

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <vector>
 
-struct RGB;
 struct GifFileType;
 
 struct GifWriter {
@@ -25,7 +24,7 @@ struct GifWriter {
 
 // Opens `path` for `width` x `height` pictures (each pixel drawn `scale` x
 // `scale`, 1..8) in `palette`. -1 on success, 0 on failure.
-int gif_open(GifWriter& gif, const char* path, int width, int height, int scale, const RGB* palette);
+int gif_open(GifWriter& gif, const char* path, int width, int height, int scale, const uint8_t palette[256][3]);
 
 // Adds a picture (`width` x `height` colour bytes, rows `stride` apart)
 // presented at machine frame `at` (later than the picture before).

@@ -1,6 +1,5 @@
 #include "tools/common/png_io.h"
 
-#include <allegro.h>
 #include <png.h>
 
 #include <cstdio>
@@ -47,22 +46,22 @@ int write_png(const char* path, int width, int height, png_uint_32 format, const
 }  // namespace
 
 int png_write_indexed(const char* path, int width, int height, const uint8_t* pixels, int stride,
-                      const RGB* palette) {
+                      const uint8_t palette[256][3]) {
   return png_write_indexed_scaled(path, width, height, pixels, stride, palette, 1);
 }
 
 int png_write_indexed_scaled(const char* path, int width, int height, const uint8_t* pixels,
-                             int stride, const RGB* palette, int scale) {
+                             int stride, const uint8_t palette[256][3], int scale) {
   if (width <= 0 || height <= 0 || scale < 1 || scale > 16) return 0;
   const size_t out_width = size_t(width) * size_t(scale);
   std::vector<uint8_t> rgb(out_width * size_t(height) * size_t(scale) * 3);
   for (size_t y = 0; y < size_t(height) * size_t(scale); ++y) {
     for (size_t x = 0; x < out_width; ++x) {
-      const RGB& c = palette[pixels[y / size_t(scale) * size_t(stride) + x / size_t(scale)]];
+      const uint8_t* c = palette[pixels[y / size_t(scale) * size_t(stride) + x / size_t(scale)]];
       uint8_t* p = &rgb[(y * out_width + x) * 3];
-      p[0] = scale_component(c.r);
-      p[1] = scale_component(c.g);
-      p[2] = scale_component(c.b);
+      p[0] = scale_component(c[0]);
+      p[1] = scale_component(c[1]);
+      p[2] = scale_component(c[2]);
     }
   }
   return write_png(path, int(out_width), height * scale, PNG_FORMAT_RGB, rgb.data());

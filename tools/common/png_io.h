@@ -5,17 +5,15 @@
 #include <cstdint>
 #include <vector>
 
-struct RGB;
-
 // Writes `width` x `height` colour bytes (rows `stride` bytes apart) as an
 // RGB PNG, each byte looked up in the 256-entry `palette` (components 0..63,
 // scaled to 0..255). Returns -1 on success, 0 on failure.
 int png_write_indexed(const char* path, int width, int height, const uint8_t* pixels, int stride,
-                      const RGB* palette);
+                      const uint8_t palette[256][3]);
 
 // The same, each pixel drawn as a `scale` x `scale` block (1..16).
 int png_write_indexed_scaled(const char* path, int width, int height, const uint8_t* pixels,
-                             int stride, const RGB* palette, int scale);
+                             int stride, const uint8_t palette[256][3], int scale);
 
 // Writes `width` x `height` 8-bit grey levels (rows without padding) as a
 // grey PNG. Returns -1 on success, 0 on failure.

@@ -1,10 +1,8 @@
 // The replay harness. The program runs as it would in a window; only the
-// machine's hooks differ: a graphics mode that always succeeds, no pacing,
-// no system driver, the offline sound host, a port observer, a `presented`
-// hook that records frames and holds keys, and a quit hook that ends the run.
+// host differs: the headless host, whose record reports each present (the
+// harness records the frame and holds the next frame's keys), each port
+// write, every sample and the program's first sight of the close button.
 #include "tools/harness/harness.h"
-
-#include <allegro.h>
 
 #include <cstdio>
 #include <cstring>
@@ -14,10 +12,10 @@
 #include <vector>
 
 #include "blitter/sprite.h"
+#include "machine/headless.h"
+#include "machine/host.h"
 #include "machine/machine.h"
 #include "machine/palette.h"
-#include "sound/offline.h"
-#include "sound/ports.h"
 #include "tools/common/cli.h"
 #ifdef QUADRILLO_HAVE_GIF
 #include "tools/common/gif_io.h"
@@ -39,18 +37,23 @@ const char HELP[] =
     "\n"
     "Runs %s deterministically and faster than real time: the program's\n"
     "own code, from its start-up to its shut-down, with the keys held in each\n"
-    "frame read from FILE (one line per frame, Allegro key names without KEY_,\n"
-    "separated by blanks, e.g. \"SPACE\" or \"LEFT DOWN\"; an empty line or the\n"
-    "frames after the last line hold no key). Frame 1 is the first frame the\n"
+    "frame read from FILE (one line per frame, key names separated by blanks,\n"
+    "e.g. \"SPACE\" or \"LEFT DOWN\"; an empty line or the frames after the last\n"
+    "line hold no key). Frame 1 is the first frame the\n"
     "program presents after the machine's 75 black start-up frames. After frame\n"
     "N the program is asked to quit, as by the close button.\n"
     "\n"
-    "The machine runs headless: its graphics mode is replaced by one that always\n"
-    "succeeds (set_gfx_mode hook returning 0), frames are not paced by the host\n"
-    "timer (unpaced -1), and Allegro starts without a system driver (no_system\n"
-    "-1). No X server and no audio device are needed; the sound chip is rendered\n"
-    "by the offline host, every register write taking effect at output sample\n"
+    "The machine runs on the headless host: every graphics mode succeeds without\n"
+    "a screen, the frames are paced by a virtual clock that never waits, and no\n"
+    "X server or audio device is needed. The sound chip's stream is served at\n"
+    "the machine's time, every register write taking effect at output sample\n"
     "floor(147 x sound time / 11818).\n"
+    "\n"
+    "Key names: A..Z, 0..9, ESC, TILDE, MINUS, EQUALS, BACKSPACE, TAB, OPENBRACE,\n"
+    "CLOSEBRACE, ENTER, COLON, QUOTE, BACKSLASH, COMMA, STOP, SLASH, SPACE, LSHIFT,\n"
+    "RSHIFT, LCONTROL, RCONTROL, ALT, ALTGR, LEFT, RIGHT, UP, DOWN (the keys of the\n"
+    "machine's keyboard matrix); the other keys of a PC keyboard by their Allegro\n"
+    "names (F1, DEL, 0_PAD, ...) are accepted and the machine does not see them.\n"
     "\n"
     "Options:\n"
     "  -d, --data DIR     the folder the program runs in: its data files\n"
@@ -74,14 +77,16 @@ const char HELP[] =
     "  ports.txt    per sound_out call: total cycles after it, port (hex, 16 bits),\n"
     "               value (hex, 8 bits)\n"
     "  audio.wav    the sound chip's output, 44100 Hz mono 16-bit, up to the\n"
-    "               moment the program was asked to quit\n"
+    "               moment the program was asked to quit; the chip's silence is\n"
+    "               the lowest level, -32768\n"
     "  frame-K.png  for each K of --png: that frame through the palette, 320 x 240\n"
     "The GIF goes where --gif says (relative to the working directory).\n"
     "\n"
     "Exit status: 0 on success, 1 when an input cannot be read, an output cannot\n"
     "be written, the program ends before frame N or with a status other than 0,\n"
     "or its Sprites have not given back all of the 65536 bytes of sprite memory\n"
-    "at shut-down, 2 on a wrong command line.\n";
+    "at shut-down, or the sound would pass the 4 GiB a WAV file can hold, 2 on\n"
+    "a wrong command line.\n";
 
 const CliOption OPTIONS[] = {
     {"data", 'd', "DIR"}, {"keys", 'k', "FILE"}, {"frames", 'n', "N"}, {"out", 'o', "DIR"},
@@ -113,7 +118,7 @@ struct Run {
   uint64_t                      shown_frames = 0; // machine_frames_elapsed() at that present
   std::vector<uint8_t>          hashed;           // the picture `hash` names
   std::string                   hash;
-  RGB                           palette[256];
+  uint8_t                       palette[256][3];
   FILE*                         frames_file = nullptr;
   FILE*                         ports = nullptr;
   WavWriter                     audio;            // written as the samples come
@@ -185,9 +190,9 @@ const std::string& shown_hash() {
 }
 
 void hold_keys(long frame) {
-  for (int i = 0; i < KEY_MAX; ++i) key[i] = 0;
+  headless_release_keys();
   if (frame >= 1 && frame - 1 < long(run.script.size()))
-    for (int code : run.script[size_t(frame - 1)]) key[code] = 1;
+    for (int code : run.script[size_t(frame - 1)]) headless_key(code, -1);
 }
 
 // A frame's line is written when the program has finished that frame: at the
@@ -202,7 +207,7 @@ void finish_line() {
   std::fputc('\n', run.frames_file);
 }
 
-void on_present(BITMAP* shown) {
+void on_present(const HostBitmap* shown) {
   ++run.presents;
   // The keys of frame 1 are held from the last start-up frame on: the
   // program's start-up after machine_init reads them as frame 1 would.
@@ -230,29 +235,28 @@ void on_present(BITMAP* shown) {
     }
   }
   hold_keys(k < run.options.frames ? k + 1 : 0);  // none after the script or the last frame
+  // After the last frame the close button is pressed: the program's next
+  // quit question is answered yes.
+  if (k == run.options.frames) headless_close();
 }
 
-// The program's quit question: yes once its last frame was presented. The
-// run's sound ends here, where a real run's frame loop would have ended.
-int on_quit_question() {
-  if (run.frame < run.options.frames) return 0;
-  if (!run.ended) {
-    run.ended = true;
-    finish_line();
-    sound_offline_flush();
-  }
-  return -1;
+// The program's first quit question answered yes. The run's sound ends
+// here, where a real run's frame loop would have ended.
+void on_close_seen() {
+  run.ended = true;
+  finish_line();
+  headless_end_sound();
 }
 
-void on_port(uint32_t port, int value) {
+void on_port(uint32_t cycles, uint32_t port, int32_t value) {
   if (run.ports)
-    std::fprintf(run.ports, "%u %04x %02x\n", unsigned(machine_total_cycles()),
-                 unsigned(port & 0xFFFF), unsigned(value) & 0xFF);
+    std::fprintf(run.ports, "%u %04x %02x\n", unsigned(cycles), unsigned(port & 0xFFFF),
+                 unsigned(value) & 0xFF);
 }
 
 // The samples go to the file as they are rendered, so that a run of any
 // length (hours of machine time) holds no more than one buffer of them.
-void on_samples(const uint16_t* samples, int count, void*) { wav_write_chip(run.audio, samples, count); }
+void on_samples(const uint16_t* samples, int32_t count) { wav_write_chip(run.audio, samples, count); }
 
 // Opens the outputs and enters the data folder: CLI_GO_ON or the status.
 int prepare(const Options& options) {
@@ -262,7 +266,7 @@ int prepare(const Options& options) {
   std::error_code failed;
   if (!fs::is_directory(options.data, failed))
     return fail(CLI_FAILED, "cannot read the data folder " + options.data);
-  fs::create_directory(options.out, failed);
+  fs::create_directories(options.out, failed);
   if (failed) return fail(CLI_FAILED, "cannot create the out folder " + options.out);
   // The program opens its files relative to the working directory, so the
   // outputs are made absolute before moving into the data folder.
@@ -299,23 +303,30 @@ int harness_run(const HarnessProgram& program, int argc, char** argv) {
   run.tool = {program.tool, run.help.c_str(), OPTIONS, int(sizeof OPTIONS / sizeof OPTIONS[0])};
   int status = parse(argc, argv, run.options);
   if (status != CLI_GO_ON) return status;
+  // Every frame lasts at least one machine frame, 882 samples: a run that
+  // long is refused before anything is written. A program whose frames last
+  // longer is stopped by the WAV writer itself, when it reaches the limit.
+  if (!wav_fits((START_FRAMES + uint64_t(run.options.frames)) * 882))
+    return fail(CLI_FAILED, "the sound of " + std::to_string(run.options.frames) +
+                                " frames would pass the 4 GiB that audio.wav can hold");
   status = prepare(run.options);
   if (status != CLI_GO_ON) return status;
 
   run.shown.assign(size_t(SCREEN_WIDTH) * SCREEN_HEIGHT, 0);
-  MachineHooks hooks = machine_headless_hooks();
-  hooks.presented = on_present;
-  hooks.quit_requested = on_quit_question;
-  machine_set_hooks(hooks);
-  sound_offline_install(on_samples, nullptr);
-  sound_set_port_observer(on_port);
+  HeadlessHost host{};
+  host.presented = on_present;
+  host.samples = on_samples;
+  host.port_written = on_port;
+  host.close_seen = on_close_seen;
+  headless_set(host);
 
   // The program sees its own name first, then the operands after "--".
   std::vector<char*> program_argv{argv[0]};
   for (std::string& arg : run.options.program_args) program_argv.push_back(arg.data());
   program_argv.push_back(nullptr);
   const int exit_status = program.entry(int(program_argv.size() - 1), program_argv.data());
-  sound_set_port_observer(nullptr);
+  host.port_written = nullptr;
+  headless_set(host);
 
   bool written = run.ok;
   if (!run.ended) {
@@ -344,7 +355,7 @@ int harness_run(const HarnessProgram& program, int argc, char** argv) {
   run.ports = nullptr;
   if (!wav_close(run.audio)) {
     written = false;
-    fail(CLI_FAILED, "cannot write " + run.out + "/audio.wav");
+    fail(CLI_FAILED, "cannot write " + run.out + "/audio.wav (a write failed, or the sound passed the 4 GiB a WAV file can hold)");
   }
   return written ? CLI_OK : CLI_FAILED;
 }

@@ -1,8 +1,6 @@
 // The harness's own entry, for any program of the machine: linked in place of
 // the machine's entry wrapper, it replays the program's program_main under
 // the program's own name ("orvalin-hello-replay --keys ...").
-#include <allegro.h>
-
 #include <cstring>
 
 #include "machine/machine.h"
@@ -13,4 +11,3 @@ int main(int argc, char** argv) {
   const HarnessProgram program = {slash ? slash + 1 : argv[0], "the program", program_main, nullptr};
   return harness_run(program, argc, argv);
 }
-END_OF_MAIN()

@@ -4,11 +4,6 @@
 //
 //   orvalin-icon --data DIR --size N --out FILE.png
 //
-// It reads the title picture itself rather than through the game's loader,
-// which is private to the game's flow module (game_load_picture), because it
-// needs the pixel values to find the first letter.
-#include <allegro.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,7 +11,10 @@
 #include <vector>
 
 #include "blitter/draw.h"
+#include "blitter/picture.h"
 #include "blitter/sprite.h"
+#include "machine/headless.h"
+#include "machine/host.h"
 #include "machine/machine.h"
 #include "machine/palette.h"
 #include "tools/common/cli.h"
@@ -32,12 +30,7 @@ constexpr int TITLE_HEIGHT = 26;
 // Returns a Sprite of its first letter, columns [first, last) of the picture.
 Sprite* load_title(const char* path, int& first, int& last) {
   std::vector<uint8_t> pixels(TITLE_WIDTH * TITLE_HEIGHT);
-  FILE* f = std::fopen(path, "rb");
-  if (!f) return nullptr;
-  size_t got = std::fread(pixels.data(), 1, pixels.size(), f);
-  std::fclose(f);
-  if (got != pixels.size()) return nullptr;
-  for (uint8_t& p : pixels) p = uint8_t(15 - (p >> 4));
+  if (!picture_read(path, TITLE_WIDTH, TITLE_HEIGHT, -1, pixels.data())) return nullptr;
   first = last = -1;
   for (int x = 0; x < TITLE_WIDTH; ++x) {
     bool ink = false;
@@ -89,8 +82,14 @@ int main(int argc, char** argv) {
   const char* data = cli_value(args, "data")->c_str();
   const char* out = cli_value(args, "out")->c_str();
 
-  MachineHooks hooks = machine_headless_hooks();
-  machine_set_hooks(hooks);
+  // The picture is taken as the machine presents it.
+  static std::vector<uint8_t> shown(size_t(SCREEN_WIDTH) * SCREEN_HEIGHT);
+  HeadlessHost host{};
+  host.presented = [](const HostBitmap* picture) {
+    for (int y = 0; y < SCREEN_HEIGHT; ++y)
+      std::memcpy(&shown[size_t(y) * SCREEN_WIDTH], picture->line[y], SCREEN_WIDTH);
+  };
+  headless_set(host);
   machine_init();
 
   std::string title_path = std::string(data) + "/Quadrillo.raw";
@@ -121,11 +120,10 @@ int main(int argc, char** argv) {
   double x = (size - (last - first) * scale) / 2 - size * 0.08;
   sprite_draw_keyed(title, 10, to_fixed(x), to_fixed(size * 0.02), to_fixed(scale), to_fixed(scale), 0, 0);
 
-  PALETTE palette;
+  machine_present();
+  uint8_t palette[256][3];
   palette_compute(palette);
-  BITMAP* picture = machine_back_buffer();
-  int ok = png_write_indexed(out, size, size, picture->line[0],
-                             int(picture->line[1] - picture->line[0]), palette);
+  int ok = png_write_indexed(out, size, size, shown.data(), SCREEN_WIDTH, palette);
   sprite_destroy(block);
   sprite_destroy(fill);
   sprite_destroy(title);

@@ -1,8 +1,6 @@
 // orvalin-picture: builds one of the game's raw pictures ("logo.raw",
 // "Quadrillo.raw", "beach.raw"), or turns any PNG into a raw picture, with a
 // preview in the colours the game will show.
-#include <allegro.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -88,13 +86,13 @@ int read_size(const std::string& text, PictureImport& import, bool& inverted) {
 }
 
 int write_preview(const char* path, const Picture& picture, uint32_t variant) {
-  RGB palette[256];
+  uint8_t palette[256][3] = {};
   std::vector<uint8_t> colours(picture.pixels.size());
   // Colour byte c of value v: a palette whose entry v is that value's colour.
   for (uint32_t v = 0; v < 16; ++v) {
     uint8_t rgb[3];
     picture_value_colour(v, variant, rgb);
-    palette[v].r = uint8_t(rgb[0] >> 2), palette[v].g = uint8_t(rgb[1] >> 2), palette[v].b = uint8_t(rgb[2] >> 2);
+    for (int k = 0; k < 3; ++k) palette[v][k] = uint8_t(rgb[k] >> 2);
   }
   return png_write_indexed_scaled(path, picture.width, picture.height, picture.pixels.data(), picture.width,
                                   palette, PREVIEW_SCALE);

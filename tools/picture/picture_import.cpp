@@ -1,6 +1,5 @@
 #include "tools/picture/picture_import.h"
 
-#include <allegro.h>
 
 #include <algorithm>
 #include <cmath>
@@ -92,13 +91,13 @@ std::vector<Pixel> resample(const std::vector<Pixel>& in, int w, int h, int cw, 
 }  // namespace
 
 void picture_value_colour(uint32_t value, uint32_t variant, uint8_t rgb[3]) {
-  RGB palette[256];
+  uint8_t palette[256][3];
   palette_compute(palette);
-  const RGB& c = palette[colour_encode(COLOUR_MODE_LUMA, value & 15, variant & 15)];
+  const uint8_t* c = palette[colour_encode(COLOUR_MODE_LUMA, value & 15, variant & 15)];
   // 0..63 to 0..255 as the host display widens them: the six bits repeated.
-  rgb[0] = uint8_t(c.r << 2 | c.r >> 4);
-  rgb[1] = uint8_t(c.g << 2 | c.g >> 4);
-  rgb[2] = uint8_t(c.b << 2 | c.b >> 4);
+  rgb[0] = uint8_t(c[0] << 2 | c[0] >> 4);
+  rgb[1] = uint8_t(c[1] << 2 | c[1] >> 4);
+  rgb[2] = uint8_t(c[2] << 2 | c[2] >> 4);
 }
 
 void picture_import(const std::vector<uint8_t>& rgba, int width, int height,

@@ -1,10 +1,8 @@
 // orvalin-psg2wav: plays a PSG file through the machine's own player and
-// sound chip, on a headless machine with the perfect host, and writes what
+// sound chip, on the headless host, and writes what
 // the chip produces as a 44100 Hz 16-bit mono WAV file. Every register write
 // takes effect at output sample floor(147 x sound_time / 11818): the sound of
 // the piece on a host that is never late.
-#include <allegro.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -15,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "machine/headless.h"
 #include "machine/machine.h"
-#include "sound/offline.h"
 #include "sound/psg.h"
 #include "tools/common/cli.h"
 #include "tools/common/wav_io.h"
@@ -95,39 +93,17 @@ bool same_file(const char* a, const char* b) {
   return std::filesystem::equivalent(a, b, failed) && !failed;
 }
 
-// Frames (player steps) of one pass through the piece, as the player counts
-// them: 0xFF one, 0xFE n one plus n, up to 0xFD or the end of the file. At
-// least one, so a looping piece without frame ends still plays a frame.
-long frames_of_one_pass(const char* path) {
-  FILE* file = std::fopen(path, "rb");
-  if (!file) return 1;
-  std::fseek(file, 4, SEEK_SET);
-  long frames = 0;
-  for (;;) {
-    int c = std::fgetc(file);
-    if (c == EOF || c == 0xFD) break;
-    if (c == 0xFF) {
-      ++frames;
-    } else if (c == 0xFE) {
-      int n = std::fgetc(file);
-      frames += 1 + (n == EOF ? 0 : n);
-      if (n == EOF) break;
-    } else if (std::fgetc(file) == EOF) {
-      break;
-    }
-  }
-  std::fclose(file);
-  return frames > 0 ? frames : 1;
-}
-
 // Where the samples go as they are rendered, as the WAV file will hold them:
 // the chip's levels as the host plays them, or through the coupling filter.
-// They are written when the render is done, so the file appears whole.
+// They go to a file beside the output, renamed to it when the render is
+// done, so the output appears whole and a render of any length holds only
+// one buffer of samples.
 struct Sink {
-  std::vector<int16_t> samples;
+  WavWriter wav;
   bool      centre = false;
   double    last_in = 0, last_out = 0;  // the filter's memory
 };
+Sink sink;
 
 // A one-pole high-pass, y[n] = a (y[n-1] + x[n] - x[n-1]) with a = RC / (RC +
 // 1/44100) and RC = 1 / (2 pi 20 Hz): what a speaker's series capacitor does
@@ -136,20 +112,26 @@ constexpr double PI = 3.14159265358979323846;
 constexpr double COUPLING_RC = 1.0 / (2.0 * PI * 20.0);
 constexpr double COUPLING_A = COUPLING_RC / (COUPLING_RC + 1.0 / 44100.0);
 
-void collect(const uint16_t* samples, int count, void* user) {
-  Sink& sink = *static_cast<Sink*>(user);
-  for (int i = 0; i < count; ++i) {
-    if (!sink.centre) {
-      sink.samples.push_back(int16_t(uint16_t(samples[i] - 0x8000)));  // silence lowest, as the host plays it
-      continue;
-    }
+void collect(const uint16_t* samples, int32_t count) {
+  if (!sink.centre) {
+    wav_write_chip(sink.wav, samples, count);  // silence lowest, as the host plays it
+    return;
+  }
+  std::vector<int16_t> out(size_t(count > 0 ? count : 0));
+  for (int32_t i = 0; i < count; ++i) {
     const double in = samples[i];
     sink.last_out = COUPLING_A * (sink.last_out + in - sink.last_in);
     sink.last_in = in;
     const double v = sink.last_out < -32768.0 ? -32768.0 : sink.last_out > 32767.0 ? 32767.0 : sink.last_out;
-    sink.samples.push_back(int16_t(std::lround(v)));
+    out[size_t(i)] = int16_t(std::lround(v));
   }
+  wav_write(sink.wav, out.data(), count);
 }
+
+// The samples a run of `frames` player steps writes at most: the 75 start-up
+// frames, then one frame of 882 samples a step (a step's writes come before
+// its frame ends, so --write-at adds nothing).
+uint64_t samples_of(int64_t frames) { return uint64_t(75 + frames) * 882; }
 
 }  // namespace
 
@@ -160,52 +142,52 @@ int main(int argc, char** argv) {
   if (status != CLI_GO_ON) return status;
   FILE* probe = std::fopen(options.input, "rb");
   if (!probe) return cli_fail(TOOL, CLI_FAILED, std::string("cannot read '") + options.input + "': " + std::strerror(errno));
-  unsigned char magic[4] = {};
-  bool is_psg = std::fread(magic, 1, 4, probe) == 4 && std::memcmp(magic, "PSG\x1A", 4) == 0;
   std::fclose(probe);
-  if (!is_psg) return cli_fail(TOOL, CLI_FAILED, std::string("'") + options.input + "' is not a PSG file (no \"PSG\\x1A\" magic)");
+  // The player's own reading: a piece it would refuse is no PSG file.
+  const int64_t pass = psg_frames(options.input);
+  if (pass == 0) return cli_fail(TOOL, CLI_FAILED, std::string("'") + options.input + "' is not a PSG file (no \"PSG\\x1A\" magic)");
   if (same_file(options.input, options.output)) {
     return cli_fail(TOOL, CLI_USAGE, "refusing to overwrite the input file with the output");
   }
+  // A run plays --frames steps, else one pass (looping or not): known before
+  // anything is rendered, so a run whose WAV file would pass the format's
+  // 4 GiB limit is refused before it starts.
+  const int64_t frames = options.frames >= 0 ? options.frames : pass;
+  if (!wav_fits(samples_of(frames)))
+    return cli_fail(TOOL, CLI_FAILED, "the sound of " + std::to_string(frames) +
+                                          " frames would pass the 4 GiB that a WAV file can hold");
 
-  Sink sink;
+  const std::string part = std::string(options.output) + ".part";
   sink.centre = options.centre;
-  sound_offline_install(collect, &sink);
-  MachineHooks hooks = machine_headless_hooks();
-  machine_set_hooks(hooks);
+  if (!wav_open(sink.wav, part.c_str()))
+    return cli_fail(TOOL, CLI_FAILED, std::string("cannot write '") + options.output + "'");
+  HeadlessHost host{};
+  host.samples = collect;
+  headless_set(host);
   machine_init();
 
   if (!psg_open(options.input, options.loop)) {
     machine_shutdown();
+    wav_close(sink.wav);
+    std::remove(part.c_str());
     return cli_fail(TOOL, CLI_FAILED, std::string("cannot play '") + options.input + "'");
   }
-  long frames = options.frames;
-  if (frames < 0 && options.loop) frames = frames_of_one_pass(options.input);
-  if (frames >= 0) {
-    for (long i = 0; i < frames; ++i) {
-      if (options.write_at) machine_spend(uint32_t(options.write_at));
-      psg_step();
-      machine_present();
-    }
-  } else {
-    // Until the piece ends; the frame in which it stops is rendered too.
-    int playing;
-    do {
-      if (options.write_at) machine_spend(uint32_t(options.write_at));
-      playing = psg_step();
-      machine_present();
-    } while (playing);
+  // Until the piece ends (the frame in which it stops is rendered too), or
+  // for the frames asked for.
+  for (int64_t i = 0; options.frames >= 0 || options.loop ? i < frames : true; ++i) {
+    if (options.write_at) machine_spend(uint32_t(options.write_at));
+    const int playing = psg_step();
+    machine_present();
+    if (!playing && options.frames < 0 && !options.loop) break;
   }
-  sound_offline_flush();
+  headless_end_sound();
   psg_stop();  // closes the file; its mixer write lies past the last sample
   machine_shutdown();
 
-  WavWriter wav;
-  const int opened = wav_open(wav, options.output);
-  wav_write(wav, sink.samples.data(), int(sink.samples.size()));
-  if (!opened || !wav_close(wav))
+  std::error_code failed;
+  if (!wav_close(sink.wav) || (std::filesystem::rename(part, options.output, failed), failed)) {
+    std::remove(part.c_str());
     return cli_fail(TOOL, CLI_FAILED, std::string("cannot write '") + options.output + "'");
+  }
   return CLI_OK;
 }
-// On Windows Allegro enters through WinMain, which calls this main.
-END_OF_MAIN()

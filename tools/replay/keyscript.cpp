@@ -2,11 +2,11 @@
 // script reads like the code that tests the keys.
 #include "tools/replay/keyscript.h"
 
-#include <allegro.h>
-
 #include <cstring>
 #include <fstream>
 #include <sstream>
+
+#include "machine/host.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ struct KeyName {
   int         code;
 };
 
-#define KEY_NAME(n) {#n, KEY_##n}
+#define KEY_NAME(n) {#n, HOST_KEY_##n}
 constexpr KeyName KEY_NAMES[] = {
     KEY_NAME(A), KEY_NAME(B), KEY_NAME(C), KEY_NAME(D), KEY_NAME(E), KEY_NAME(F), KEY_NAME(G),
     KEY_NAME(H), KEY_NAME(I), KEY_NAME(J), KEY_NAME(K), KEY_NAME(L), KEY_NAME(M), KEY_NAME(N),

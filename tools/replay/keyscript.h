@@ -1,11 +1,12 @@
 // Key scripts of the replay tool: one line per loop frame, naming the keys
-// held during that frame by their Allegro names without the KEY_ prefix
-// ("SPACE", "LEFT DOWN", or nothing), separated by blanks.
+// held during that frame by their names ("SPACE", "LEFT DOWN", or nothing:
+// Allegro's key names without KEY_, the HOST_KEY_ names of machine/host.h),
+// separated by blanks.
 #pragma once
 #include <string>
 #include <vector>
 
-// The Allegro key code of `name` ("SPACE" -> KEY_SPACE), or 0 if unknown.
+// The host key code of `name` ("SPACE" -> HOST_KEY_SPACE), or 0 if unknown.
 int keyscript_code(const std::string& name);
 
 // Reads a whole key script. -1 on success with one list of key codes per

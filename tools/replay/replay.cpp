@@ -4,8 +4,6 @@
 // allows, with the keys taken from a script. Its outputs pin whole games
 // down for regression tests: a hash per presented frame with the game's
 // state after it, every port write, the rendered sound.
-#include <allegro.h>
-
 #include "game/flow.h"
 #include "machine/machine.h"
 #include "tools/harness/harness.h"
@@ -15,5 +13,3 @@ int main(int argc, char** argv) {
                                game_current_state};
   return harness_run(game, argc, argv);
 }
-// On Windows Allegro enters through WinMain, which calls this main.
-END_OF_MAIN()
