@@ -1,10 +1,7 @@
 // Host cost of the blitter's hot paths, against the plain memory operations
 // they stand in for: a 1:1 full-screen draw against copying 76800 bytes row
 // by row, a scaled 1 x 1 fill against memset, keyed drawing, a 40-character
-// text line and the title reveal's distorted draw. The three full-screen
-// draws also run with the fast paths off (the plain per-pixel loop, drawing
-// the same pixels) to show what the fast paths save.
-#include <allegro.h>
+// text line and the title reveal's distorted draw.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -14,21 +11,20 @@
 
 #include "blitter/bank.h"
 #include "blitter/draw.h"
-#include "blitter/draw_internal.h"
 #include "blitter/sprite.h"
+#include "blitter/sprite_internal.h"
+#include "machine/host.h"
 #include "machine/machine.h"
+#include "machine/machine_internal.h"
 
 namespace {
 
 constexpr int32_t ONE = 0x10000;
 
-
-// Starts the machine once, without a window, timer wait or system driver.
+// Starts the machine once, on the headless host.
 void start_machine() {
   static bool started = false;
   if (started) return;
-  MachineHooks hooks = machine_headless_hooks();
-  machine_set_hooks(hooks);
   machine_init();
   started = true;
 }
@@ -53,9 +49,9 @@ BENCHMARK(BM_DrawOpaqueFullScreen);
 void BM_MemcpyFullScreenByRows(benchmark::State& state) {
   start_machine();
   Sprite* picture = make_picture(320, 240);
-  BITMAP* source = picture->variant_bitmap[10];
+  HostBitmap* source = picture->variant_bitmap[10];
   for (auto _ : state) {
-    BITMAP* dest = machine_back_buffer();
+    HostBitmap* dest = machine_back_buffer();
     for (int r = 0; r < 240; ++r) std::memcpy(dest->line[r], source->line[r], 320);
     benchmark::ClobberMemory();
   }
@@ -88,7 +84,7 @@ BENCHMARK(BM_ScaledPixelFill);
 void BM_MemsetFullScreen(benchmark::State& state) {
   start_machine();
   for (auto _ : state) {
-    BITMAP* dest = machine_back_buffer();
+    HostBitmap* dest = machine_back_buffer();
     for (int r = 0; r < 240; ++r) std::memset(dest->line[r], 0x30, 320);
     benchmark::ClobberMemory();
   }
@@ -126,27 +122,6 @@ void BM_TitleRevealDraw(benchmark::State& state) {
 }
 BENCHMARK(BM_TitleRevealDraw);
 
-// The same full-screen draws through the plain per-pixel loop.
-void BM_GeneralPathOpaqueFullScreen(benchmark::State& state) {
-  draw_set_fast_paths(0);
-  BM_DrawOpaqueFullScreen(state);
-  draw_set_fast_paths(1);
-}
-BENCHMARK(BM_GeneralPathOpaqueFullScreen);
-
-void BM_GeneralPathKeyedFullScreen(benchmark::State& state) {
-  draw_set_fast_paths(0);
-  BM_DrawKeyedFullScreen(state);
-  draw_set_fast_paths(1);
-}
-BENCHMARK(BM_GeneralPathKeyedFullScreen);
-
-void BM_GeneralPathScaledPixelFill(benchmark::State& state) {
-  draw_set_fast_paths(0);
-  BM_ScaledPixelFill(state);
-  draw_set_fast_paths(1);
-}
-BENCHMARK(BM_GeneralPathScaledPixelFill);
 
 }  // namespace
 

@@ -1,12 +1,11 @@
 // Host cost of whole game frames: the real game's start-up and game_frame on
-// the committed data files, run as the replay tool runs it (no window, no
-// host timer wait, the sound chip rendered by the offline host), with keys
-// set in Allegro's key[] to reach each screen. One iteration is one frame:
+// the committed data files, run as the replay tool runs it (on the headless
+// host: no window, no waiting, the sound chip rendered at the machine's
+// time), with keys held through the host to reach each screen. One iteration is one frame:
 // drawing, the game's logic, the (windowless) present, the music step and
 // the 882 samples of sound the frame's cycles render. The baseline is the
 // machine's frame period, 20 ms; the counter frame_share is the fraction of
 // it the host spends.
-#include <allegro.h>
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -15,38 +14,30 @@
 
 #include "game/board.h"
 #include "game/flow.h"
+#include "machine/headless.h"
+#include "machine/host.h"
 #include "machine/machine.h"
-#include "sound/offline.h"
 
 namespace {
 
 constexpr double FRAME_PERIOD_SECONDS = 0.020;  // 50 frames per second
 
-void discard(const uint16_t*, int, void*) {}
-
 bool started;
 
-// Starts the game once per process in the data folder, headless and unpaced.
+// Starts the game once per process in the data folder, on the headless host.
 bool start_game() {
   if (started) return true;
   if (chdir(QUADRILLO_DATA_DIR) != 0) return false;
-  sound_offline_install(discard, nullptr);
-  MachineHooks hooks = machine_headless_hooks();
-  machine_set_hooks(hooks);
   started = game_start() != 0;
   return started;
 }
 
-void release_keys() {
-  for (int i = 0; i < KEY_MAX; ++i) key[i] = 0;
-}
-
 // Runs `count` frames with `held` down (0: no key).
 void frames_with(int held, int count) {
-  release_keys();
-  if (held) key[held] = 1;
+  headless_release_keys();
+  if (held) headless_key(held, -1);
   for (int i = 0; i < count; ++i) game_frame();
-  release_keys();
+  headless_release_keys();
 }
 
 // From any screen to the title menu: ESC leaves play for the menu; SPACE
@@ -55,7 +46,7 @@ void frames_with(int held, int count) {
 bool reach_title_menu() {
   for (int tries = 0; tries < 4 && game_current_state() != STATE_TITLE_MENU; ++tries) {
     frames_with(0, 2);
-    frames_with(game_current_state() == STATE_PLAY ? KEY_ESC : KEY_SPACE, 1);
+    frames_with(game_current_state() == STATE_PLAY ? HOST_KEY_ESC : HOST_KEY_SPACE, 1);
   }
   frames_with(0, 2);
   return game_current_state() == STATE_TITLE_MENU;
@@ -66,7 +57,7 @@ bool reach_title_menu() {
 // near the top centre, has no room below it.
 bool reach_full_board() {
   if (!reach_title_menu()) return false;
-  frames_with(KEY_SPACE, 1);
+  frames_with(HOST_KEY_SPACE, 1);
   frames_with(0, 1);
   if (game_current_state() != STATE_PLAY) return false;
   for (int r = 0; r < BOARD_ROWS; ++r)

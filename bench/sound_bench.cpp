@@ -3,7 +3,7 @@
 // samples per second and as a multiple of real time (44100 samples/s), next
 // to its baseline: filling the same buffer with a running count, the least a
 // renderer can do per sample. sound_out (select + data, with its cycle
-// charge and the offline host's rendering behind it) is set against its
+// charge and the headless host's rendering behind it) is set against its
 // baseline, the bare machine_spend(6) charge that every port write makes.
 #include <benchmark/benchmark.h>
 
@@ -12,7 +12,6 @@
 
 #include "machine/machine.h"
 #include "sound/chip.h"
-#include "sound/offline.h"
 #include "sound/ports.h"
 
 namespace {
@@ -20,16 +19,11 @@ namespace {
 constexpr double REAL_TIME_RATE = 44100;  // samples per second the host plays
 constexpr int    BUFFER = 512;            // the pump's first buffer length
 
-void discard(const uint16_t*, int, void*) {}
-
-// Starts the machine once, headless and unpaced, on the offline host so the
-// chip is set up as with an open stream.
+// Starts the machine once on the headless host, so the chip is set up as
+// with an open stream.
 void start_machine() {
   static bool started = false;
   if (started) return;
-  sound_offline_install(discard, nullptr);
-  MachineHooks hooks = machine_headless_hooks();
-  machine_set_hooks(hooks);
   machine_init();
   started = true;
 }

@@ -181,4 +181,3 @@ void board_sprites_destroy() {
   }
 }
 
-const Piece& piece_current() { return current_piece; }

@@ -66,10 +66,6 @@ void board_row_collapse(int row);  // removes `row`; the rows above move down on
 // cell's colour variant at (3 + 13 col, 3 + 13 row); empty cells draw nothing.
 void board_draw(int luma);
 
-// The falling piece as it stands (read only: the game moves it through the
-// operations above).
-const Piece& piece_current();
-
 // The game's start-up creates the 16 1 x 1 block Sprites (sprite i holds pixel
 // value i; created 15 first); its shut-down destroys them, 15 first.
 void board_sprites_create();

@@ -32,6 +32,15 @@ constexpr HelpLine HELP_LINES[] = {
     {190, "SPACE: start game"},
 };
 
+// The effects' own state.
+struct TitleState {
+  float   logo_angle;    // radians, never reset: the intro plays once per run
+  float   logo_spin;     // radians per frame, grows by 0.00011 each frame
+  int32_t reveal_frame;  // frames spent in the title reveal, never reset
+  int32_t scroll_x;      // 16.16 screen x of the scroller window's first character
+  int32_t scroll_start;  // index in scroll_text of the window's first character
+};
+
 TitleState state;
 char       scroll_window[SCROLL_WINDOW_SIZE];
 
@@ -127,5 +136,3 @@ void title_scroll_reset() {
   state.scroll_start = 0;
 }
 
-const TitleState& title_state() { return state; }
-const char* title_scroll_window() { return scroll_window; }

@@ -10,15 +10,6 @@ struct Sprite;
 inline constexpr int SCROLL_TEXT_LENGTH = 1709;  // characters, without the terminator
 inline constexpr int SCROLL_WINDOW_SIZE = 2048;  // bytes of the scroller window
 
-// The effects' own state.
-struct TitleState {
-  float   logo_angle;    // radians, never reset: the intro plays once per run
-  float   logo_spin;     // radians per frame, grows by 0.00011 each frame
-  int32_t reveal_frame;  // frames spent in the title reveal, never reset
-  int32_t scroll_x;      // 16.16 screen x of the scroller window's first character
-  int32_t scroll_start;  // index in scroll_text of the window's first character
-};
-
 // The scrolling welcome and credits: ten paragraphs between runs of blanks,
 // ASCII 9..122 and no '%' (it is handed to the text drawer as its format).
 extern const char scroll_text[SCROLL_TEXT_LENGTH + 1];
@@ -40,8 +31,3 @@ void title_menu_frame(const Sprite* title);
 // Puts the scroller back to the start of the message at x = 0 (entering the
 // title menu).
 void title_scroll_reset();
-
-// Read-only views of the effects' state and of the characters the scroller
-// shows now.
-const TitleState& title_state();
-const char*       title_scroll_window();

@@ -1,21 +1,18 @@
-// Helpers shared by the blitter's tests: a fresh machine with the whole
-// sprite memory, sprites built from a pixel rule, and back-buffer access.
+// Helpers shared by the blitter's tests: a started machine, sprites built
+// from a pixel rule, and the back buffer.
 #pragma once
-#include <allegro.h>
-
+#include <cerrno>
 #include <cstdint>
 #include <vector>
 
 #include "blitter/sprite.h"
-#include "machine/machine.h"
 #include "tests/support/headless.h"
 
-// Starts (or resets) the machine: clock at 0, all 65536 bytes of sprite
-// memory free, Allegro's error number cleared.
+// Starts the machine (once) with the clock at a frame start and the host's
+// error number cleared.
 inline void blitter_test_start() {
   test_machine_start();
-  sprite_memory_set(SPRITE_MEMORY_SIZE);
-  *allegro_errno = 0;
+  *host_errno() = 0;
 }
 
 // A width x height sprite in byte format whose pixel (i, j) is rule(i, j).
@@ -27,5 +24,4 @@ inline Sprite* make_sprite(int width, int height, int (*rule)(int, int), int32_t
   return sprite_create(mode, data.data(), PIXEL_FORMAT_BYTE, width, height, key);
 }
 
-inline uint8_t back_pixel(int column, int row) { return machine_back_buffer()->line[row][column]; }
-inline void clear_back_buffer(uint8_t value) { clear_to_color(machine_back_buffer(), value); }
+inline void clear_back_buffer(uint8_t value) { host_bitmap_clear(machine_back_buffer(), value); }

@@ -1,16 +1,14 @@
 // Shared plumbing of the fuzz targets: the real machine started once per
-// process without window, timer or audio device (the chip rendered by the
-// offline host into a discarding sink), and fuzz inputs handed to loaders
-// that take a file name as in-memory files.
+// process on the headless host (the chip rendered at the machine's time, its
+// samples discarded), and fuzz inputs handed to loaders that take a file
+// name as in-memory files.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-// Starts the machine headless once per process (later calls do nothing) and
-// puts its clock back to 0. With `render_sound` the offline host is installed
-// first, so every charge renders the chip's samples (they are discarded).
-void fuzz_machine_start(bool render_sound);
+// Starts the machine once per process; later calls do nothing.
+void fuzz_machine_start();
 
 // Holds `size` bytes of `data` as a file that fopen(path, "rb") reads from
 // its start, and returns that path. The previous file of the same `name` is

@@ -7,7 +7,7 @@
 #include "blitter/draw.h"
 #include "blitter/fixed.h"
 #include "blitter/sprite.h"
-#include "game/flow.h"
+#include "blitter/picture.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {
@@ -26,13 +26,13 @@ constexpr RawPicture PICTURES[] = {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzz_machine_start(false);
+  fuzz_machine_start();
   // The first byte picks the place and the scale of the draws, so drawing
   // at the edges and clipped is tried as well; the whole input is the file.
   const int32_t shift = size ? int32_t(data[0]) - 128 : 0;
   for (const RawPicture& picture : PICTURES) {
     std::string path = fuzz_file(picture.name, data, size);
-    Sprite* sprite = game_load_picture(path.c_str(), picture.width, picture.height, picture.key,
+    Sprite* sprite = picture_load(path.c_str(), picture.width, picture.height, picture.key,
                                        picture.inverted);
     const bool whole = size >= size_t(picture.width) * size_t(picture.height);
     fuzz_check((sprite != nullptr) == whole, "a picture was made from a short file, or none from a whole one");

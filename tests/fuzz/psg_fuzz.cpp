@@ -1,5 +1,5 @@
 // Fuzz target: any bytes as a PSG music file, played frame by frame through
-// the machine's ports into the chip renderer (the offline host renders every
+// the machine's ports into the chip renderer (the headless host renders every
 // sample the machine's time calls for), once without looping until the piece
 // ends and once looping. The player must never hang inside a step, a
 // non-looping piece must end once its bytes run out, and a looping one must
@@ -19,7 +19,7 @@ constexpr int FRAMES = 48;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzz_machine_start(true);
+  fuzz_machine_start();
   std::string path = fuzz_file("music.psg", data, size);
   const bool magic = size >= 4 && data[0] == 'P' && data[1] == 'S' && data[2] == 'G' &&
                      data[3] == 0x1A;

@@ -6,9 +6,9 @@
 // process of its own.
 #include <gtest/gtest.h>
 
-#include <allegro.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,13 +19,11 @@
 #include "blitter/sprite.h"
 #include "game/board.h"
 #include "game/flow.h"
-#include "game/title.h"
-#include "machine/machine.h"
 #include "tests/support/headless.h"
 
 namespace {
 
-BITMAP* last_shown;
+const HostBitmap* last_shown;
 int     presents_seen;
 
 // Music of `frames` frames (-1: no file): one register write, then empty frames.
@@ -48,11 +46,10 @@ class GameRun {
     for (const auto& file : files)
       if (!file.bytes.empty()) std::ofstream(dir_ + "/" + file.name, std::ios::binary) << file.bytes;
     EXPECT_EQ(chdir(dir_.c_str()), 0);
-    MachineHooks hooks = machine_headless_hooks();
-    hooks.presented = [](BITMAP* shown) { last_shown = shown; };
-    machine_set_hooks(hooks);
+    HeadlessHost host{};
+    host.presented = [](const HostBitmap* shown) { last_shown = shown; };
+    headless_set(host);
     EXPECT_NE(game_start(), 0);
-    EXPECT_EQ(title_state().logo_angle, 0.0f) << "not at program start: run one case per process";
   }
   ~GameRun() {
     game_stop();
@@ -72,9 +69,11 @@ class GameRun {
     for (std::string word; words >> word;) {
       const size_t star = word.find('*');
       for (int i = 0; i < (star == std::string::npos ? 1 : std::stoi(word.substr(star + 1))); ++i) {
-        test_release_all_keys();
+        headless_release_keys();
         for (char k : word.substr(0, star))
-          if (k != '.') key[k == 'S' ? KEY_SPACE : k == 'E' ? KEY_ESC : k == 'L' ? KEY_LEFT : k == 'D' ? KEY_DOWN : KEY_X] = 1;
+          if (k != '.')
+            headless_key(k == 'S' ? HOST_KEY_SPACE : k == 'E' ? HOST_KEY_ESC : k == 'L' ? HOST_KEY_LEFT
+                         : k == 'D' ? HOST_KEY_DOWN : HOST_KEY_X, -1);
         game_frame();
         const uint8_t shown = last_shown->line[100][319];
         states.push_back(std::to_string(game_current_state()) +
@@ -120,6 +119,18 @@ const Case CASES[] = {
 
 class FlowCase : public testing::TestWithParam<Case> {};
 
+// Where the falling piece stands on the empty board of a new game: its
+// leftmost column and lowest row on the board (stamped there first, as any
+// move of the game's does).
+std::pair<int, int> piece_place() {
+  piece_move(0.0f);
+  std::pair<int, int> place{BOARD_COLUMNS, -1};
+  for (int c = 0; c < BOARD_COLUMNS; ++c)
+    for (int r = 0; r < BOARD_ROWS; ++r)
+      if (board_get(float(c), float(r))) place = {std::min(place.first, c), std::max(place.second, r)};
+  return place;
+}
+
 }  // namespace
 
 TEST_P(FlowCase, StatesFollowTheRules) {
@@ -135,11 +146,11 @@ TEST(Flow, AnArrowHeldAcrossANewGameWaitsForItsNextPress) {
   GameRun run;
   // LEFT and ESC in the second play frame: the piece moves, the menu comes.
   ASSERT_EQ(run.run("S . LE . LS"), "3w 3b 1b 1k 3k");
-  const float spawned = piece_current().x;
+  const auto spawned = piece_place();
   run.run("L");
-  EXPECT_EQ(piece_current().x, spawned) << "LEFT was down in the last play frame of the old game";
+  EXPECT_EQ(piece_place(), spawned) << "LEFT was down in the last play frame of the old game";
   run.run(". L");
-  EXPECT_EQ(piece_current().x, spawned - 1.0f) << "pressed again";
+  EXPECT_EQ(piece_place(), std::pair(spawned.first - 1, spawned.second)) << "pressed again";
 }
 
 TEST(Flow, AGameOverWaitsForAllKeysUpAndTheNextGameFallsAtOnce) {
@@ -148,20 +159,20 @@ TEST(Flow, AGameOverWaitsForAllKeysUpAndTheNextGameFallsAtOnce) {
   for (int i = 0; i < 3000 && game_current_state() != STATE_GAME_OVER; ++i) run.run("D");
   ASSERT_EQ(game_current_state(), STATE_GAME_OVER) << "DOWN stacks the pieces up to the top";
   EXPECT_EQ(run.run("D*100 . L . S"), "6b*101 1b 1k 3k") << "DOWN was held from the play state; LEFT counts";
+  const auto spawned = piece_place();
   run.run(".");
-  EXPECT_EQ(piece_current().y, 1.0f) << "the last lock left the drop timer at one frame";
+  EXPECT_EQ(piece_place(), std::pair(spawned.first, spawned.second + 1))
+      << "the last lock left the drop timer at one frame";
 }
 
 TEST(FlowDeathTest, WithoutADisplayItSaysSoAndEndsWithoutDrawing) {
   testing::FLAGS_gtest_death_test_style = "threadsafe";
   EXPECT_EXIT(
       {
-        MachineHooks hooks{};
-        hooks.set_gfx_mode = [](int, int, int) { return -1; };
-        hooks.presented = [](BITMAP*) { ++presents_seen; };
-        hooks.unpaced = -1;
-        hooks.no_system = -1;
-        machine_set_hooks(hooks);
+        HeadlessHost host{};
+        host.set_mode = [](int32_t, int32_t, int32_t) { return 0; };
+        host.presented = [](const HostBitmap*) { ++presents_seen; };
+        headless_set(host);
         int status = game_main();
         std::exit(presents_seen == 0 ? status : 100 + presents_seen);
       },

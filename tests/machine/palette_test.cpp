@@ -1,6 +1,5 @@
 #include "machine/palette.h"
 
-#include <allegro.h>
 #include <gtest/gtest.h>
 
 // The machine's worked palette: for each low nibble of the offset form (colour
@@ -17,9 +16,9 @@ TEST(Palette, TintsAtThreeBrightnessesAndTheGreys) {
       {0, 0, 27, 31, 26, 59, 59, 53, 63}, {22, 0, 27, 53, 14, 59, 63, 42, 63},
   };
   const int greys[16] = {0, 3, 7, 11, 15, 19, 23, 27, 31, 35, 39, 43, 47, 51, 55, 59};
-  PALETTE palette;
+  uint8_t palette[256][3];
   palette_compute(palette);
-  auto rgb = [&palette](int c) { return palette[c].r * 10000 + palette[c].g * 100 + palette[c].b; };
+  auto rgb = [&palette](int c) { return palette[c][0] * 10000 + palette[c][1] * 100 + palette[c][2]; };
   for (int low = 0; low < 16; ++low) {
     EXPECT_EQ(rgb(low << 4), greys[low] * 10101) << "grey " << low;
     for (int k = 0; k < 3; ++k)

@@ -1,4 +1,4 @@
-// The AY-3-8910 synthesis, ports in and samples out on the offline host:
+// The AY-3-8910 synthesis, ports in and samples out on the headless host:
 // tone periods and their frozen range, the mixer rule, the amplitude levels,
 // the envelope shapes and the noise sequence.
 #include "sound/chip.h"
@@ -10,8 +10,6 @@
 #include <numeric>
 #include <vector>
 
-#include "sound/offline.h"
-#include "sound/ports.h"
 #include "tests/sound/fake_host.h"
 
 namespace {
@@ -25,10 +23,10 @@ Samples play(const Writes& writes, int count, const Writes& later = {}, int at =
   Samples out;
   sound_test_start_offline(&out);
   for (auto [reg, value] : writes) sound_test_write(reg, value);
-  sound_test_spend(ticks_for(uint64_t(at)) - sound_time_now());
+  sound_test_spend(ticks_for(uint64_t(at)) - clock_sound_time());
   for (auto [reg, value] : later) sound_test_write(reg, value);
-  sound_test_spend(ticks_for(uint64_t(count)) + 1 - sound_time_now());
-  sound_offline_flush();
+  sound_test_spend(ticks_for(uint64_t(count)) + 1 - clock_sound_time());
+  sound_test_end_offline();
   out.resize(size_t(count));
   return out;
 }

@@ -1,25 +1,38 @@
 #include "tests/support/headless.h"
 
-#include <allegro.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include "machine/machine_internal.h"
-
-void test_machine_start() {
+void test_machine_start(const HeadlessHost& host) {
   static bool started = false;
   if (!started) {
-    machine_set_hooks(machine_headless_hooks());
+    headless_set(host);
     machine_init();
     started = true;
   }
-  test_release_all_keys();
-  machine_reset_clock();
+  headless_release_keys();
+  if (machine_total_cycles() % FRAME_CYCLES) machine_wait(1);
 }
 
-void test_release_all_keys() { for (int i = 0; i < KEY_MAX; ++i) key[i] = 0; }
+void test_fresh(const std::function<void()>& body) {
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    body();
+    std::fflush(nullptr);
+    _exit(testing::Test::HasFailure() ? 1 : 0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a check failed in the child (above)";
+}
 
-int test_count_pixels(BITMAP* bitmap, uint8_t value) {
+int test_count_pixels(const HostBitmap* bitmap, uint8_t value) {
   int count = 0;
   for (int y = 0; y < bitmap->h; ++y)
     for (int x = 0; x < bitmap->w; ++x) count += bitmap->line[y][x] == value;
   return count;
 }
+
+uint8_t test_pixel(int column, int row) { return machine_back_buffer()->line[row][column]; }
