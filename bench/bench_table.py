@@ -109,12 +109,6 @@ def main():
               "BM_MemcpyFullScreenByRows", memcpy, 4)
     ratio_row("blitter", "1 x 1 sprite scaled to 320 x 240", "BM_ScaledPixelFill",
               "BM_MemsetFullScreen", "memset of 76800 bytes by rows", 2)
-    ratio_row("blitter", "the same, fast paths off: 1:1 opaque", "BM_GeneralPathOpaqueFullScreen",
-              "BM_MemcpyFullScreenByRows", memcpy, None)
-    ratio_row("blitter", "the same, fast paths off: 1:1 keyed", "BM_GeneralPathKeyedFullScreen",
-              "BM_MemcpyFullScreenByRows", memcpy, None)
-    ratio_row("blitter", "the same, fast paths off: scaled fill", "BM_GeneralPathScaledPixelFill",
-              "BM_MemsetFullScreen", "memset of 76800 bytes by rows", None)
     ratio_row("blitter", "text line of 40 glyphs (7 x 9, keyed)", "BM_TextLine40",
               "BM_MemcpyFullScreenByRows", memcpy, None)
     ratio_row("blitter", "title reveal draw (195 x 26, tilted, stretched)", "BM_TitleRevealDraw",
