@@ -16,7 +16,6 @@
 namespace {
 
 inline constexpr uint32_t START_BUFFER_LENGTH = 512;       // samples, about 11.6 ms
-inline constexpr uint32_t SAMPLE_RATE         = 44100;
 inline constexpr uint32_t WINDOW_SAMPLES_MAX  = 176400;    // 4 s of samples ...
 inline constexpr uint32_t WINDOW_TICKS_DROP   = 14181600;  // ... and the same 4 s in sound ticks
 inline constexpr uint32_t SHRINK_ABOVE        = 4096;      // lengths up to this never shrink
