@@ -78,14 +78,16 @@ TEST(Bank, FreeClearAndFailedLoadsEmptyTheBankAndKeepTheWidths) {
   bank_free();
   EXPECT_EQ(machine_total_cycles() - start, 6u) << "one cycle a glyph";
   EXPECT_EQ(sprite_memory_free(), 65536);
-  ASSERT_EQ(load(GLYPHS), -1);
-  bank_clear();
-  EXPECT_EQ(drawn("i", 1), Bytes(6, 0xEE)) << "cleared: no glyph";
-  EXPECT_EQ(sprite_memory_free(), 65536 - GLYPH_BYTES) << "clear forgets, destroys nothing";
+  test_fresh([] {  // the forgotten glyphs are never freed: a child's leak
+    ASSERT_EQ(load(GLYPHS), -1);
+    bank_clear();
+    EXPECT_EQ(drawn("i", 1), Bytes(6, 0xEE)) << "cleared: no glyph";
+    EXPECT_EQ(sprite_memory_free(), 65536 - GLYPH_BYTES) << "clear forgets, destroys nothing";
+  });
   for (bool missing : {false, true}) {
     ASSERT_EQ(load(GLYPHS), -1);
     EXPECT_EQ(missing ? bank_load("/no/such/bank.fnt") : load({}), missing ? 0 : -1);
-    EXPECT_EQ(sprite_memory_free(), 65536 - GLYPH_BYTES) << "the bank is empty, missing file " << missing;
+    EXPECT_EQ(sprite_memory_free(), 65536) << "the bank is empty, missing file " << missing;
     EXPECT_EQ(text_width("A i\xFF"), 18 * ONE);
   }
 }
