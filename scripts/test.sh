@@ -5,8 +5,8 @@
 #  2. the sanitizer build (build-sanitize/, clang with AddressSanitizer,
 #     UndefinedBehaviorSanitizer and libFuzzer): the same tests but the
 #     valgrind and soak runs, then every fuzz target for FUZZ_SECONDS (30) each;
-#  3. the end-to-end tests of the normal build in a private X server and audio
-#     sink started here (and stopped again by process id on exit).
+#  3. the end-to-end tests of the normal build, each in a private X server and
+#     audio sink that its test command starts (scripts/desktop.sh) and stops.
 # QUADRILLO_SKIP_SANITIZE=1 leaves out step 2.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -23,8 +23,4 @@ if [ "${QUADRILLO_SKIP_SANITIZE:-0}" != 1 ]; then
   "$root/scripts/fuzz.sh" "$sanitize"
 fi
 
-source "$root/scripts/desktop.sh"
-desktop_start_x
-desktop_start_sound
-# End-to-end tests share the one display and sink, so they run one at a time.
 ctest --test-dir "$build" --output-on-failure -L e2e

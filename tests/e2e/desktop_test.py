@@ -1,0 +1,127 @@
+# The installed game as a player runs it, in the X server and PulseAudio sink
+# that this test's command started (scripts/desktop.sh), its pictures and
+# sound compared with the installed quadrillo-replay's run of the same keys:
+# - without a display the launcher refuses with one line and status 1;
+# - a 640 x 480 window titled "Orvalin: Quadrillo"; SPACE shows the new
+#   game's playfield, each arrow moves the piece a column, Alt+Enter shows it
+#   full screen (320 x 240 or doubled, centred on black) and back; ESC shows
+#   the title menu and the sink then plays the replay's music;
+# - the audio server stopped for 3 s and started again: the music comes back;
+# - the close button ends the game, status 0, nothing printed or written;
+# - a second run ends, without crashing, when its X server is killed.
+#
+# Usage: desktop_test.py BUILD_DIR X_PID PULSE_PID
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+import numpy as np
+from PIL import Image
+
+import desktop
+import sound_match
+from desktop import fail
+
+build, x_pid, pulse_pid = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+TITLE, SINK = "Orvalin: Quadrillo", os.environ["QUADRILLO_SINK"]
+work = tempfile.mkdtemp(prefix="quadrillo-e2e-")
+prefix, folder = work + "/prefix", work + "/cwd"
+os.mkdir(folder)
+subprocess.run(["cmake", "--install", build, "--prefix", prefix], check=True, stdout=subprocess.DEVNULL)
+launcher, data = prefix + "/games/orvalin-quadrillo", prefix + "/share/games/orvalin-quadrillo"
+alone = subprocess.run([launcher], env=dict(os.environ, DISPLAY=""), capture_output=True, text=True)
+if (alone.returncode, alone.stdout, alone.stderr.count("\n")) != (1, "", 1) \
+        or not alone.stderr.startswith("quadrillo: no display could be opened"):
+    fail("without a display: %r" % alone)
+# The replay: SPACE in frame 60, ESC in frame 62, then the menu and its music.
+open(work + "/keys", "w").write("\n" * 59 + "SPACE\n\nESC\n")
+subprocess.run([prefix + "/bin/quadrillo-replay", "--data", data, "--keys", work + "/keys", "--frames", "3000",
+                "--out", work + "/replay", "--png", "61,100"], check=True, stdout=subprocess.DEVNULL)
+playfield, menu = (np.asarray(Image.open(work + "/replay/frame-%d.png" % n).convert("RGB")) for n in (61, 100))
+reference = sound_match.read_wav(work + "/replay/audio.wav")
+listing = lambda: sorted((e.path, e.stat().st_mtime_ns) for d in (folder, data) for e in os.scandir(d))
+before = listing()
+
+
+def piece(shown):
+    # The board cells (column, row) where the picture is not the replay's new
+    # game; None when its backdrop and score (right of the board) are not.
+    cells = (shown[9::13, 9::13][:18, :10] != playfield[9::13, 9::13][:18, :10]).any(axis=2)
+    if (shown[:, 140:] == playfield[:, 140:]).all():
+        return {(c, r) for r, c in zip(*np.nonzero(cells))}
+
+
+def full_screen():
+    # The top window is the whole screen, the machine's picture centred on black.
+    shown = desktop.grab()
+    for s in (1, 2):
+        y, x = (shown.shape[0] - 240 * s) // 2, (shown.shape[1] - 320 * s) // 2
+        inside = shown[y:y + 240 * s, x:x + 320 * s]
+        if min(x, y) > 0 and shown.sum(dtype=int) == inside.sum(dtype=int) and piece(inside[::s, ::s]) is not None:
+            return True
+
+
+recorder = sound_match.Recorder(SINK)
+game = subprocess.Popen([launcher], cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+started = [recorder.process, game]
+try:
+    window = desktop.find_window(TITLE, timeout=20)
+    shown = lambda: desktop.grab(window)[::2, ::2]
+    if window is None or not desktop.until(lambda: desktop.grab(window).shape == (480, 640, 3), 20):
+        fail("no 640 x 480 window titled " + TITLE)
+    desktop.press(window, "space")
+    if not desktop.until(lambda: len(piece(shown()) or ()) == 4):
+        fail("SPACE: not the replay's new game")
+    for key, dx in (("Left", -1), ("Right", 1), ("Right", 1)):
+        was = piece(shown())
+        desktop.press(window, key)
+        if not desktop.until(lambda: piece(shown()) in [{(c + dx, r + dy) for c, r in was} for dy in range(3)]):
+            fail("%s: the piece went from %s to %s" % (key, was, piece(shown())))
+    desktop.press(window, "alt+Return")
+    if not desktop.until(full_screen):
+        fail("Alt+Enter: no full screen")
+    desktop.press(None, "alt+Return")
+    if not desktop.until(lambda: piece(shown()) is not None):
+        fail("Alt+Enter again: no window")
+    desktop.press(window, "Escape")
+    escaped = time.monotonic()
+    if not desktop.until(lambda: (shown()[:205] == menu[:205]).all()):  # below: the scroller
+        fail("ESC: not the replay's title menu")
+    if sound_match.heard(recorder, escaped, reference) < sound_match.MATCH:
+        fail("not the replay's menu music")
+
+    argv, env = (open("/proc/%d/%s" % (pulse_pid, n), "rb").read().split(b"\0")[:-1] for n in ("cmdline", "environ"))
+    os.kill(pulse_pid, signal.SIGTERM)
+    while not subprocess.run(["pactl", "info"], capture_output=True).returncode:
+        time.sleep(0.1)
+    time.sleep(3)
+    started.append(subprocess.Popen(argv, env=dict(v.split(b"=", 1) for v in env)))
+    while subprocess.run(["pactl", "set-default-sink", SINK], capture_output=True).returncode:
+        time.sleep(0.1)
+    recorder = sound_match.Recorder(SINK)
+    started.append(recorder.process)
+    if sound_match.heard(recorder, time.monotonic(), reference) < sound_match.MATCH or game.poll() is not None:
+        fail("no music after the audio server's return")
+
+    desktop.close_window(window)
+    try:
+        out, err = game.communicate(timeout=10)
+    except subprocess.TimeoutExpired:
+        fail("the close button did not end the game")
+    if game.returncode or out or listing() != before:  # (ALSA says on stderr that its server went away)
+        fail("close button: status %d, printed %r, wrote %s" % (game.returncode, out, set(listing()) ^ set(before)))
+    started.append(game := subprocess.Popen([launcher], cwd=folder, stderr=subprocess.DEVNULL))
+    if desktop.find_window(TITLE, timeout=20) is None:
+        fail("no window in the second run")
+    os.kill(x_pid, signal.SIGTERM)
+    if game.wait(timeout=30) < 0:
+        fail("signal %d when the X server died" % -game.returncode)
+    print("X server killed: status %d" % game.returncode)
+finally:
+    for process in started:
+        desktop.stop(process)
+    subprocess.run(["rm", "-rf", work])
+print("PASS")
