@@ -101,7 +101,7 @@ struct Options {
   std::vector<std::string> program_args;  // the operands, handed to the program
 };
 
-// Everything the hooks touch: they are plain functions called by the machine.
+// Everything the headless host's callbacks touch: they are plain functions.
 struct Run {
   CliTool                       tool;
   std::string                   help;

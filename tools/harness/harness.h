@@ -2,10 +2,10 @@
 // timer or audio device, as fast as the host allows, with the keys of each
 // frame read from a key script. harness_run takes the place of the host's
 // main and calls the program's program_main (harness_main.cpp is that main
-// for any program); the machine's hooks do the rest. At each present
-// the harness records the frame and holds the next frame's keys; after the
-// script's last frame it answers the program's next quit question with yes,
-// as the close button would, and the program shuts down as usual.
+// for any program); the headless host does the rest. At each present the
+// harness records the frame and holds the next frame's keys; after the
+// script's last frame it presses the close button, the program's next quit
+// question is answered yes, and the program shuts down as usual.
 #pragma once
 #include <cstdint>
 
