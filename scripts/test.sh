@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole test suite:
-#  1. the normal build (build/): unit, data, golden-replay and reliability
-#     tests (bad data files, valgrind over a whole game, the 40-minute soak);
+#  1. the normal build (build/): unit, golden-replay, tool, SDK, package and
+#     reliability tests (bad data files, the 40-minute soak);
 #  2. the sanitizer build (build-sanitize/, clang with AddressSanitizer,
-#     UndefinedBehaviorSanitizer and libFuzzer): the same tests but the
-#     valgrind and soak runs, then every fuzz target for FUZZ_SECONDS (30) each;
+#     UndefinedBehaviorSanitizer and libFuzzer): the same tests, then every
+#     fuzz target for FUZZ_SECONDS (30) each;
 #  3. the end-to-end tests of the normal build, each in a private X server and
 #     audio sink that its test command starts (scripts/desktop.sh) and stops.
 # QUADRILLO_SKIP_SANITIZE=1 leaves out step 2.
