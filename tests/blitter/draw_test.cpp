@@ -108,6 +108,8 @@ const struct WorkedDraw { Draw draw; uint32_t cycles; bool overflow; Source (*sh
     {{0, 0, px(40), px(10) + 0x8001, ONE, ONE, 0, 0, false}, 209, false, [](int c, int r) { return Source{c - 40, r - 11}; }},
     // Mirrored left of x and above y.
     {{0, 0, px(100), px(50), -ONE, ONE, 0, 0, false}, 209, false, [](int c, int r) { return Source{99 - c, r - 50}; }},
+    // Mirrored wholly left of the screen, its start a hair before the source's first column: nothing.
+    {{0, 0, ONE / 2, px(10), -ONE, ONE, 0, 0, false}, 209, false, [](int, int) { return Source{-1, 0}; }},
     {{0, 0, px(60), px(100), ONE, -ONE, 0, 0, true}, 209, false, [](int c, int r) { return Source{c - 60, 99 - r}; }},
     // Upside down, the tilt is wound back by the 8 source rows: row 42 starts in column 42.
     {{0, 0, px(50), px(50), ONE, -ONE, ONE, 0, false}, 209, false, [](int c, int r) { return Source{c - r, 49 - r}; }},
