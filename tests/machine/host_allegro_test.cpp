@@ -1,10 +1,11 @@
 // The desktop host on a real X server (its test command starts a private
 // Xvfb): a window mode, the palette as the host library holds it, the
 // picture stretched onto the screen, the keys by code, the timer, memory
-// bitmaps and the error number. The close button, the title and the sound
-// are the desktop end-to-end test's.
+// bitmaps, the error number and the window's title. The close button and
+// the sound are the desktop end-to-end test's.
 #include <allegro.h>
 #include <gtest/gtest.h>
+#include <xalleg.h>
 
 #include "machine/host.h"
 
@@ -15,6 +16,12 @@ TEST(DesktopHost, ShowsThePictureStretchedThroughThePaletteAndReadsKeysByCode) {
   EXPECT_STREQ(host_error(), "");
   EXPECT_EQ(SCREEN_W * 1000 + SCREEN_H, 640480);
   EXPECT_EQ(getpixel(screen, 5, 5), 0) << "a new mode starts black";
+  host_set_title("Orvalin test");
+  char* title = nullptr;
+  XSync(_xwin.display, False);
+  XFetchName(_xwin.display, _xwin.wm_window, &title);
+  EXPECT_STREQ(title, "Orvalin test");
+  XFree(title);
 
   uint8_t colours[256][3];
   for (int c = 0; c < 256; ++c) colours[c][0] = c & 63, colours[c][1] = c >> 2, colours[c][2] = 63 - (c & 63);
