@@ -5,8 +5,8 @@
 //
 // A page has no thread to block: the program's main runs as the page's one
 // long task, and every rest hands the page back to the browser. Asyncify
-// unwinds the stack at emscripten_sleep and rewinds it when the sleep is
-// over, so the runtime and the program run unchanged. Key events, audio
+// unwinds the stack at the rest and rewinds it when the sleep is over, so the
+// runtime and the program run unchanged. Key events, audio
 // reports and resizes are all handled while the machine rests.
 //
 // The page's side (web/orvalin.js) owns the canvas, the events and the audio
@@ -33,9 +33,9 @@ EM_JS(void, web_set_title, (const char* title), { Module.orvalin.title(UTF8ToStr
 EM_JS(int32_t, web_close_requested, (), { return Module.orvalin.closeRequested(); });
 EM_JS(int32_t, web_key_held, (int32_t code), { return Module.orvalin.key(code); });
 EM_JS(uint32_t, web_ticks, (), { return Module.orvalin.ticks(); });
-// The machine stops (-1) or starts (0) working: the page's busy clock, and
-// whether it must stay stopped (the page is hidden: -1).
-EM_JS(int32_t, web_idle, (int32_t idle), { return Module.orvalin.idle(idle); });
+// Asyncify unwinds the program here and rewinds it when the page's promise
+// is kept.
+EM_ASYNC_JS(void, web_rest, (uint32_t ms), { await Module.orvalin.rest(ms); });
 EM_JS(int32_t, web_sound_install, (), { return Module.orvalin.soundInstall(); });
 EM_JS(int32_t, web_stream_open, (uint32_t length), { return Module.orvalin.streamOpen(length); });
 EM_JS(void, web_stream_close, (), { Module.orvalin.streamClose(); });
@@ -46,8 +46,6 @@ EM_JS(void, web_stream_play, (const uint16_t* samples, uint32_t length), {
 EM_JS(void, web_ended, (int32_t status), { Module.orvalin.ended(status); });
 
 namespace {
-
-inline constexpr uint32_t HIDDEN_POLL_MS = 100;  // how often a hidden page looks again
 
 bool                  started;
 uint32_t              palette_rgba[256];  // canvas pixels: R, G, B, 255 in memory order
@@ -147,12 +145,7 @@ uint32_t host_ticks() { return web_ticks(); }
 // The page runs its events while the machine sleeps. While the page is hidden
 // the machine stays asleep: its time stands still with the sound, and the
 // missed ticks are dropped by the pacing when it comes back.
-void host_rest(uint32_t ms) {
-  web_idle(-1);
-  emscripten_sleep(ms);
-  while (web_idle(-1)) emscripten_sleep(HIDDEN_POLL_MS);
-  web_idle(0);
-}
+void host_rest(uint32_t ms) { web_rest(ms); }
 
 // --- Sound ------------------------------------------------------------------
 

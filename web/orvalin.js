@@ -125,7 +125,12 @@ function orvalin_page(factory) {
   window.addEventListener('resize', fit);
 
   let machine_fullscreen = 0, running = false, closing = false, hidden = false;
-  let t0 = 0, work_start = 0, idle = true;
+  let t0 = 0, work_start = 0, sleeper = null;
+  // A rest ends in a message, not in its timer's callback: the machine then
+  // runs outside any timer, and its next timer is not a nested one, which
+  // browsers hold back to 4 ms or more.
+  const waker = new MessageChannel();
+  waker.port1.onmessage = () => { const wake = sleeper; sleeper = null; if (wake) wake(); };
   const is_fullscreen = () => !!document.fullscreenElement;
   const toggle_fullscreen = () => is_fullscreen() ? document.exitFullscreen()
     : screen.requestFullscreen().catch(() => {});
@@ -164,19 +169,29 @@ function orvalin_page(factory) {
     }
     node.connect(context.destination);
     await context.resume();
+    // The machine starts once the audio flows: a stream that took nothing for
+    // its first tenths of a second would play that late for the whole run.
+    for (let i = 0; i < 100 && context.currentTime === 0; i++) await new Promise(r => setTimeout(r, 10));
   }
 
+  // While the page is hidden the machine's clock stands still: coming back, it
+  // finds no backlog of ticks, and no frame runs early to drop one.
+  let hidden_since = 0;
   function show_hidden_state() {
+    if (hidden === document.hidden) return;
     hidden = document.hidden;
+    if (hidden) hidden_since = performance.now();
+    else t0 += performance.now() - hidden_since;
     if (hidden) release_all();
     if (audio.context && running) hidden ? audio.context.suspend() : audio.context.resume();
+    if (!hidden && sleeper) waker.port2.postMessage(0);
   }
   document.addEventListener('visibilitychange', show_hidden_state);
   window.addEventListener('blur', release_all);
 
   // The host's calls (machine/host_web.cpp).
   const host = {
-    start() { t0 = work_start = performance.now(); idle = false; fit(); return -1; },
+    start() { t0 = work_start = performance.now(); fit(); return -1; },
     mode(fullscreen) {
       if (fullscreen && !document.fullscreenEnabled) return 0;
       machine_fullscreen = fullscreen;
@@ -211,12 +226,13 @@ function orvalin_page(factory) {
     closeRequested() { return closing ? -1 : 0; },
     key(code) { return key(code) ? -1 : 0; },
     ticks() { return Math.floor((performance.now() - t0) / 4) | 0; },
-    idle(going) {
-      const now = performance.now();
-      if (going && !idle) page.busy += now - work_start;
-      if (!going) work_start = now;
-      idle = !!going;
-      return hidden ? -1 : 0;
+    // The machine sleeps for `ms`, and on while the page is hidden.
+    rest(ms) {
+      page.busy += performance.now() - work_start;
+      return new Promise(resolve => setTimeout(() => {
+        sleeper = resolve;
+        if (!hidden) waker.port2.postMessage(0);
+      }, ms)).then(() => { work_start = performance.now(); });
     },
     soundInstall() { return audio.context ? -1 : 0; },
     streamOpen(length) {
