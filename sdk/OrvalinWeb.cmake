@@ -51,6 +51,8 @@ function(orvalin_add_web_program name)
                           LINK_DEPENDS "${files}/orvalin.js;${arg_DATA}")
   endforeach()
   target_link_options(${name} PRIVATE ${packed})
+  add_custom_command(TARGET ${name} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DPACKAGE=$<TARGET_FILE:${name}> -P ${files}/page.cmake VERBATIM)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${site})
   target_link_options(${name}-single PRIVATE -sSINGLE_FILE=1 ${embedded})
   set_target_properties(${name}-single PROPERTIES

@@ -3,6 +3,19 @@
 # page itself (SCRIPT_FILE: the single page that opens from disk).
 #   cmake -DTEMPLATE=page.html -DTITLE=... -DOUT=NAME.html
 #         (-DSCRIPT_SRC=NAME.js | -DSCRIPT_FILE=path) -P page.cmake
+# With -DPACKAGE=NAME.js instead, it gives the data package that NAME.js
+# loads the MD5 of NAME.data as its id: Emscripten's file packager draws a
+# random one at every link (for a browser cache the page does not use), and
+# the same sources must give the same bytes.
+if(PACKAGE)
+  string(REGEX REPLACE "\\.js$" ".data" data ${PACKAGE})
+  file(MD5 ${data} sum)
+  string(REGEX REPLACE "^(........)(....)(....)(....)(.*)$" "\\1-\\2-\\3-\\4-\\5" id ${sum})
+  file(READ ${PACKAGE} script)
+  string(REGEX REPLACE "\"package_uuid\":\"[-0-9a-f]*\"" "\"package_uuid\":\"${id}\"" script "${script}")
+  file(WRITE ${PACKAGE} "${script}")
+  return()
+endif()
 file(READ ${TEMPLATE} page)
 if(SCRIPT_FILE)
   file(READ ${SCRIPT_FILE} script)
