@@ -191,7 +191,7 @@ function orvalin_page(factory) {
 
   // The host's calls (machine/host_web.cpp).
   const host = {
-    start() { t0 = work_start = performance.now(); fit(); return -1; },
+    start() { t0 = work_start = performance.now(); fit(); return context ? -1 : 0; },
     mode(fullscreen) {
       if (fullscreen && !document.fullscreenEnabled) return 0;
       machine_fullscreen = fullscreen;
@@ -291,9 +291,13 @@ function orvalin_page(factory) {
     pressed_at.fill(-2);
     if (page.started === null) page.started = performance.now();
     await start_audio();
-    const program = await instance;
-    page.program = program;
-    program.callMain([]);
+    try {
+      page.program = await instance;
+    } catch (e) {
+      running = false;  // the page already says why
+      return;
+    }
+    page.program.callMain([]);
   }
   function start(event) {
     if (running || !ended.hidden) return;
@@ -302,8 +306,10 @@ function orvalin_page(factory) {
   }
   cover.addEventListener('click', start);
   $('restart').addEventListener('click', () => { load(); run(); });
-  $('fullscreen').addEventListener('click', toggle_fullscreen);
-  $('quit').addEventListener('click', () => { closing = true; });
+  // The bar's buttons give the focus back, so that Space or Enter reach the
+  // machine rather than press them again.
+  $('fullscreen').addEventListener('click', e => { e.currentTarget.blur(); toggle_fullscreen(); });
+  $('quit').addEventListener('click', e => { e.currentTarget.blur(); closing = true; });
 
   const key_event = down => event => {
     const code = ORVALIN_KEY[event.code];
