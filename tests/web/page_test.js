@@ -132,7 +132,9 @@ async function main() {
   await sleep(2000);
   const after = (await page.evaluate(() => test.times)).filter(t => t > back);
   const burst = Math.max(...after.map(t => after.filter(u => u >= t && u < t + 100).length));
-  check('a page hidden for 5 s: the machine sleeps (frames, most in 100 ms after)', slept <= 1 && burst <= 6, [slept, burst]);
+  // 50 frames/s puts 5 or 6 frames in 100 ms, a late frame and an early one
+  // 7; a backlog caught up would put many more.
+  check('a page hidden for 5 s: the machine sleeps (frames, most in 100 ms after)', slept <= 1 && burst <= 7, [slept, burst]);
 
   await page.evaluate(() => {
     window.pad = { mapping: 'standard', buttons: Array.from({ length: 17 }, () => ({ pressed: false })) };
