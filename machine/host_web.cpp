@@ -6,8 +6,8 @@
 // A page has no thread to block: the program's main runs as the page's one
 // long task, and every rest hands the page back to the browser. Asyncify
 // unwinds the stack at the rest and rewinds it when the sleep is over, so the
-// runtime and the program run unchanged. Key events, audio
-// reports and resizes are all handled while the machine rests.
+// runtime and the program run unchanged. Key events, audio reports and
+// resizes are all handled while the machine rests.
 //
 // The page's side (web/orvalin.js) owns the canvas, the events and the audio
 // graph; the calls below reach it as Module.orvalin. This file also holds the
@@ -122,13 +122,13 @@ int32_t host_key_held(int32_t code) {
 }
 
 // Counted from the page's clock, never delivered in a burst of its own: a
-// page that ran late (or was hidden) shows the whole gap at once, and the
-// machine's pacing drops such a backlog instead of catching it up.
+// page that ran late shows the whole gap at once, and the machine's pacing
+// drops such a backlog instead of catching it up.
 uint32_t host_ticks() { return web_ticks(); }
 
 // The page runs its events while the machine sleeps. While the page is hidden
-// the machine stays asleep: its time stands still with the sound, and the
-// missed ticks are dropped by the pacing when it comes back.
+// the machine stays asleep and the page's clock for it stands still, with
+// the sound suspended: it comes back with no backlog to drop.
 void host_rest(uint32_t ms) { web_rest(ms); }
 
 // --- Sound ------------------------------------------------------------------

@@ -66,11 +66,11 @@ const ORVALIN_KEY_NAMES = [
   'ArrowLeft', 'ArrowRight', 'ArrowUp', 'ArrowDown',
   'NumpadDivide', 'NumpadMultiply', 'NumpadSubtract', 'NumpadAdd', 'NumpadDecimal', 'NumpadEnter',
   'PrintScreen', 'Pause', 'IntlRo', 'IntlYen', 'KanaMode', 'Convert', 'NonConvert',
-  '', '', '', 'Lang2', 'NumpadEqual', '', '', '', '', '', '', '', '', '', '', '',
+  '', '', '', '', 'NumpadEqual', '', '', '', '', '', '', '', '', '', '', '',
   'ShiftLeft', 'ShiftRight', 'ControlLeft', 'ControlRight', 'AltLeft', 'AltRight',
   'MetaLeft', 'MetaRight', 'ContextMenu', 'ScrollLock', 'NumLock', 'CapsLock',
 ];
-const ORVALIN_KEY = Object.fromEntries(ORVALIN_KEY_NAMES.map((name, i) => [name, i + 1]));
+const ORVALIN_KEY = Object.fromEntries(ORVALIN_KEY_NAMES.map((name, i) => [name, i + 1]).filter(([name]) => name));
 const ORVALIN_KEY_COUNT = ORVALIN_KEY_NAMES.length + 1;
 const K = { ESC: 59, ENTER: 67, SPACE: 75, LEFT: 82, RIGHT: 83, UP: 84, DOWN: 85, ALT: 119 };
 // Kept from the page while the machine runs: they would scroll it.
