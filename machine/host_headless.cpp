@@ -7,6 +7,7 @@
 #include "machine/headless.h"
 #include "machine/headless_internal.h"
 #include "machine/host.h"
+#include "machine/host_memory.h"
 
 HeadlessHost headless_host;
 
@@ -40,26 +41,11 @@ int32_t host_start() {
 const char* host_error() { return ""; }
 int* host_errno() { return started ? &errno : nullptr; }
 
-HostBitmap* host_bitmap_create(int32_t width, int32_t height) {
-  if (width < 0 || height < 0) return nullptr;
-  // One block: the record, the row pointers, then the rows.
-  const size_t rows = size_t(height) * sizeof(uint8_t*);
-  const size_t size = sizeof(HostBitmap) + rows + size_t(width) * size_t(height);
-  char* block = static_cast<char*>(std::malloc(size));
-  if (!block) return nullptr;
-  HostBitmap* bitmap = reinterpret_cast<HostBitmap*>(block);
-  uint8_t** line = reinterpret_cast<uint8_t**>(block + sizeof(HostBitmap));
-  uint8_t* pixels = reinterpret_cast<uint8_t*>(block + sizeof(HostBitmap) + rows);
-  for (int32_t y = 0; y < height; ++y) line[y] = pixels + size_t(y) * size_t(width);
-  *bitmap = {width, height, line, nullptr};
-  return bitmap;
-}
+HostBitmap* host_bitmap_create(int32_t width, int32_t height) { return host_memory_bitmap(width, height); }
 
 void host_bitmap_destroy(HostBitmap* bitmap) { std::free(bitmap); }
 
-void host_bitmap_clear(HostBitmap* bitmap, uint8_t colour) {
-  for (int32_t y = 0; y < bitmap->h; ++y) std::memset(bitmap->line[y], colour, size_t(bitmap->w));
-}
+void host_bitmap_clear(HostBitmap* bitmap, uint8_t colour) { host_memory_clear(bitmap, colour); }
 
 int32_t host_set_mode(int32_t fullscreen, int32_t width, int32_t height) {
   return headless_host.set_mode ? headless_host.set_mode(fullscreen, width, height) : -1;

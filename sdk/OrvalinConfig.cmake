@@ -2,6 +2,13 @@
 # program: headers under include/orvalin, liborvalin.a and Allegro 4 through
 # pkg-config) and Orvalin::harness (the headless twin: liborvalin-harness.a,
 # with libpng, libcrypto and giflib).
+# Under Emscripten, Orvalin::orvalin is the runtime on the browser host, and
+# orvalin_add_web_program (OrvalinWeb.cmake) makes a program's pages.
+if(EMSCRIPTEN)
+  include(${CMAKE_CURRENT_LIST_DIR}/OrvalinWeb.cmake)
+  include(${CMAKE_CURRENT_LIST_DIR}/OrvalinTargets.cmake)
+  return()
+endif()
 include(CMakeFindDependencyMacro)
 find_dependency(PkgConfig)
 # The libraries' link interfaces name these targets, as in their own build.

@@ -20,7 +20,9 @@
 #ifdef QUADRILLO_HAVE_GIF
 #include "tools/common/gif_io.h"
 #endif
+#ifdef QUADRILLO_HAVE_PNG
 #include "tools/common/png_io.h"
+#endif
 #include "tools/common/wav_io.h"
 #include "tools/replay/frame_hash.h"
 #include "tools/replay/keyscript.h"
@@ -157,6 +159,9 @@ int parse(int argc, char** argv, Options& options) {
       start = comma + 1;
     }
   }
+#ifndef QUADRILLO_HAVE_PNG
+  if (!options.png_frames.empty()) return fail(CLI_USAGE, "--png is not available: this build has no libpng");
+#endif
   if (const std::string* gif = cli_value(args, "gif")) options.gif = *gif;
 #ifndef QUADRILLO_HAVE_GIF
   if (!options.gif.empty()) return fail(CLI_USAGE, "--gif is not available: this build has no giflib");
@@ -226,6 +231,7 @@ void on_present(const HostBitmap* shown) {
   if (run.gif.file && k >= run.options.gif_from && k <= run.options.gif_to)
     gif_add(run.gif, run.shown.data(), SCREEN_WIDTH, run.shown_frames);
 #endif
+#ifdef QUADRILLO_HAVE_PNG
   if (run.options.png_frames.count(k)) {
     const std::string path = run.out + "/frame-" + std::to_string(k) + ".png";
     if (!png_write_indexed(path.c_str(), SCREEN_WIDTH, SCREEN_HEIGHT, run.shown.data(),
@@ -234,6 +240,7 @@ void on_present(const HostBitmap* shown) {
       fail(CLI_FAILED, "cannot write " + path);
     }
   }
+#endif
   hold_keys(k < run.options.frames ? k + 1 : 0);  // none after the script or the last frame
   // After the last frame the close button is pressed: the program's next
   // quit question is answered yes.

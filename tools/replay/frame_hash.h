@@ -1,7 +1,7 @@
 // The name of a presented frame in frames.txt: the SHA-256 digest of its
 // colour bytes, taken from the host's own cryptographic library (OpenSSL's
-// libcrypto, or Windows' BCrypt), which uses the processor's SHA
-// instructions where it has them.
+// libcrypto, or Windows' BCrypt; under node, node's own), which uses the
+// processor's SHA instructions where it has them.
 #pragma once
 #include <cstddef>
 #include <string>

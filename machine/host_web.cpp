@@ -1,0 +1,162 @@
+// The browser host (Emscripten): the machine in a web page. The picture goes
+// through the palette to a 320 x 240 canvas, the keys come from the page's
+// keyboard events by physical key (and its touch buttons and a gamepad), the
+// 250 Hz timer counts the page's clock, and the stream plays through WebAudio.
+//
+// A page has no thread to block: the program's main runs as the page's one
+// long task, and every rest hands the page back to the browser. Asyncify
+// unwinds the stack at the rest and rewinds it when the sleep is over, so the
+// runtime and the program run unchanged. Key events, audio reports and
+// resizes are all handled while the machine rests.
+//
+// The page's side (web/orvalin.js) owns the canvas, the events and the audio
+// graph; the calls below reach it as Module.orvalin. This file also holds the
+// page's main, which calls the program's program_main.
+#include <emscripten.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "machine/host.h"
+#include "machine/host_memory.h"
+#include "machine/machine.h"
+
+// --- The page's side --------------------------------------------------------
+
+EM_JS(int32_t, web_start, (), { return Module.orvalin.start(); });
+EM_JS(int32_t, web_set_mode, (int32_t fullscreen), { return Module.orvalin.mode(fullscreen); });
+EM_JS(void, web_present, (const uint32_t* rgba, int32_t width, int32_t height), {
+  Module.orvalin.present(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height);
+});
+EM_JS(void, web_set_title, (const char* title), { Module.orvalin.title(UTF8ToString(title)); });
+EM_JS(int32_t, web_close_requested, (), { return Module.orvalin.closeRequested(); });
+EM_JS(int32_t, web_key_held, (int32_t code), { return Module.orvalin.key(code); });
+EM_JS(uint32_t, web_ticks, (), { return Module.orvalin.ticks(); });
+// Asyncify unwinds the program here and rewinds it when the page's promise
+// is kept.
+EM_ASYNC_JS(void, web_rest, (uint32_t ms), { await Module.orvalin.rest(ms); });
+EM_JS(int32_t, web_sound_install, (), { return Module.orvalin.soundInstall(); });
+EM_JS(int32_t, web_stream_open, (uint32_t length), { return Module.orvalin.streamOpen(length); });
+EM_JS(void, web_stream_close, (), { Module.orvalin.streamClose(); });
+EM_JS(int32_t, web_stream_free, (), { return Module.orvalin.streamFree(); });
+EM_JS(void, web_stream_play, (const uint16_t* samples, uint32_t length), {
+  Module.orvalin.streamPlay(HEAPU16.subarray(samples >> 1, (samples >> 1) + length));
+});
+EM_JS(void, web_ended, (int32_t status), { Module.orvalin.ended(status); });
+
+namespace {
+
+bool                  started;
+uint32_t              palette_rgba[256];  // canvas pixels: R, G, B, 255 in memory order
+std::vector<uint32_t> picture;            // the last present through the palette
+std::vector<uint16_t> stream_samples;     // the stream's one buffer, `length` samples
+bool                  stream_open;
+char                  stream_token;       // its address stands for the stream
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int status = program_main(argc, argv);
+  web_ended(status);
+  return status;
+}
+
+// --- Start-up ---------------------------------------------------------------
+
+int32_t host_start() {
+  // Opaque black until the machine sets its palette.
+  for (uint32_t& colour : palette_rgba) colour = 0xFF000000u;
+  started = web_start() != 0;
+  return started ? -1 : 0;
+}
+
+const char* host_error() { return started ? "" : "the page has no canvas for the machine"; }
+int* host_errno() { return started ? &errno : nullptr; }
+
+// --- Bitmaps: plain memory ------------------------------------------------
+
+HostBitmap* host_bitmap_create(int32_t width, int32_t height) { return host_memory_bitmap(width, height); }
+void host_bitmap_destroy(HostBitmap* bitmap) { std::free(bitmap); }
+void host_bitmap_clear(HostBitmap* bitmap, uint8_t colour) { host_memory_clear(bitmap, colour); }
+
+// --- Display ----------------------------------------------------------------
+
+// The page has one screen, the canvas, whatever size is asked: the page scales
+// it to fit. Full screen is the page's (the Fullscreen API); a page that
+// cannot have it refuses that mode, and the machine stays windowed.
+int32_t host_set_mode(int32_t fullscreen, int32_t width, int32_t height) {
+  (void)width;
+  (void)height;
+  return web_set_mode(fullscreen) ? -1 : 0;
+}
+
+// Components 0..63 widen to 0..255 by repeating their top bits, so that 63
+// is full white: (c << 2) | (c >> 4).
+void host_set_palette(const uint8_t colours[256][3]) {
+  for (int c = 0; c < 256; ++c) {
+    uint32_t rgba = 0xFF000000u;
+    for (int k = 0; k < 3; ++k) {
+      const uint32_t level = colours[c][k] & 63u;
+      rgba |= ((level << 2) | (level >> 4)) << (8 * k);
+    }
+    palette_rgba[c] = rgba;
+  }
+}
+
+void host_present(const HostBitmap* shown) {
+  const size_t width = size_t(shown->w), height = size_t(shown->h);
+  picture.resize(width * height);
+  uint32_t* out = picture.data();
+  for (size_t y = 0; y < height; ++y)
+    for (size_t x = 0; x < width; ++x) *out++ = palette_rgba[shown->line[y][x]];
+  web_present(picture.data(), shown->w, shown->h);
+}
+
+void host_set_title(const char* title) { web_set_title(title); }
+int32_t host_close_requested() { return web_close_requested() ? -1 : 0; }
+
+// --- Keyboard and time ------------------------------------------------------
+
+int32_t host_key_held(int32_t code) {
+  return code > 0 && code < HOST_KEY_COUNT && web_key_held(code) ? -1 : 0;
+}
+
+// Counted from the page's clock, never delivered in a burst of its own: a
+// page that ran late shows the whole gap at once, and the machine's pacing
+// drops such a backlog instead of catching it up.
+uint32_t host_ticks() { return web_ticks(); }
+
+// The page runs its events while the machine sleeps. While the page is hidden
+// the machine stays asleep and the page's clock for it stands still, with
+// the sound suspended: it comes back with no backlog to drop.
+void host_rest(uint32_t ms) { web_rest(ms); }
+
+// --- Sound ------------------------------------------------------------------
+
+// The page's stream queues whole buffers for WebAudio and frees one each time
+// WebAudio has played it; the pump polls for free ones as on the desktop.
+int32_t host_sound_install() { return web_sound_install() ? -1 : 0; }
+void host_sound_remove() {}
+
+HostStream* host_stream_open(uint32_t length) {
+  if (!web_stream_open(length)) return nullptr;
+  stream_samples.assign(length, 0x8000);
+  stream_open = true;
+  return reinterpret_cast<HostStream*>(&stream_token);
+}
+
+void host_stream_close(HostStream* stream) {
+  if (!stream || !stream_open) return;
+  stream_open = false;
+  web_stream_close();
+}
+
+uint16_t* host_stream_buffer(HostStream* stream, uint32_t) {
+  return stream && stream_open && web_stream_free() > 0 ? stream_samples.data() : nullptr;
+}
+
+void host_stream_release(HostStream* stream) {
+  if (stream && stream_open) web_stream_play(stream_samples.data(), uint32_t(stream_samples.size()));
+}
+
+void host_port_written(uint32_t, uint32_t, int32_t) {}
