@@ -3,16 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "blitter/fixed.h"
 #include "blitter/sprite_internal.h"
-#include "machine/palette.h"
 #include "tests/blitter/blitter_test_support.h"
-#include "tools/common/png_io.h"
 
 namespace {
 
@@ -54,27 +51,6 @@ struct Drawing {
     return machine_total_cycles() - before;
   }
 };
-
-// Draws of every kind from `seed`, on screen and across its edges, with
-// moderate sizes.
-Draw random_draw(uint32_t& seed) {
-  auto next = [&seed](uint32_t n) { seed = seed * 1664525u + 1013904223u; return int32_t((seed >> 8) % n); };
-  auto pick = [&next](std::initializer_list<int32_t> v) { return *(v.begin() + next(uint32_t(v.size()))); };
-  auto position = [&](int extent) {
-    const int32_t whole = px(next(uint32_t(extent) + 120) - 60);
-    return whole + next(ONE);
-  };
-  auto size = [&]() {
-    const int32_t magnitude = pick({ONE, 0x2000 + next(0x30000)});
-    return next(2) ? magnitude : -magnitude;
-  };
-  auto slant = [&](int32_t range) { return pick({0, next(2 * range) - range, 0}); };
-  Draw d{pick({0, 1, 2, 3, 4, 5}), pick({0, 5, 10, 15, 16, -1, int32_t(seed)}), position(320), position(240),
-         size(), 0, slant(0x30000), slant(0x800), next(2) == 1};
-  d.sprite = pick({0, 3, 4, 5});
-  d.vsize = size();
-  return d;
-}
 
 }  // namespace
 
@@ -158,28 +134,4 @@ TEST(Draw, WorkedDrawsGiveTheirPixelsCyclesAndErrorNumber) {
         ADD_FAILURE() << name << ": pixel " << c << "," << r << " is " << int(test_pixel(c, r)) << ", want " << int(want);
     }
   }
-}
-
-// A collage of 80 tame draws of every kind, on screen and across its edges,
-// and the title reveal's first distorted frame, as the palette shows them,
-// against tests/blitter/golden/collage.png. QUADRILLO_UPDATE_GOLDEN=1 writes
-// the golden instead; a mismatch leaves collage.actual.png beside it.
-TEST(Draw, CollageMatchesItsGoldenPicture) {
-  Drawing drawing;
-  clear_back_buffer(0x24);  // dark blue: luma 2, U +1
-  uint32_t seed = 77;
-  for (int k = 0; k < 80; ++k) drawing.draw(random_draw(seed));
-  drawing.draw({3, 10, px(62) + 0x8000, px(10), ONE, ONE + 4 * 14500, -63 * 14500, 14500, true});
-  const std::string golden = std::string(BLITTER_GOLDEN_DIR) + "/collage.png";
-  const char* update = std::getenv("QUADRILLO_UPDATE_GOLDEN");
-  const std::string written = update && *update == '1' ? golden : std::string(BLITTER_GOLDEN_DIR) + "/collage.actual.png";
-  uint8_t palette[256][3];
-  palette_compute(palette);
-  const HostBitmap* b = machine_back_buffer();
-  std::vector<uint8_t> want, got;
-  int w, h;
-  ASSERT_EQ(png_write_indexed(written.c_str(), 320, 240, b->line[0], int(b->line[1] - b->line[0]), palette), -1);
-  ASSERT_TRUE(png_read_rgb(written.c_str(), got, w, h) && png_read_rgb(golden.c_str(), want, w, h)) << golden;
-  EXPECT_TRUE(want == got) << "the collage differs from its golden picture; see " << written;
-  if (want == got && written != golden) std::remove(written.c_str());
 }

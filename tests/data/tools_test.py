@@ -6,21 +6,14 @@
 #   the tool's name and matching the row's ~pattern if it has one; inputs
 #   named as outputs are left as they were; quadrillo-replay makes its out
 #   folder's missing parents;
-# - orvalin-picture --from on pictures made with Pillow: an orange of the
-#   palette (53, 31, 0 of 0..63, shown as c << 2 | c >> 4) comes back as value 8 in variant 3,
-#   dithered, and one a little off it too, not dithered; stripes made into
-#   beach.raw show in a replay's frame as in the tool's preview;
-# - quadrillo-replay --gif over frames 50..130: it loops for ever, holds one
-#   image per run of identical frames (by their frames.txt hashes), each
+# - orvalin-picture --from: stripes made with Pillow into beach.raw show in
+#   a replay's frame as in the tool's preview;
+# - quadrillo-replay --gif over frames 50..130: it loops for ever and holds
+#   one image per run of identical frames (by their frames.txt hashes), each
 #   lasting 20 ms per machine frame until the next run's present (the last
-#   one frame), and its first image is the PNG of frame 50 twice as large;
-# - orvalin-psg2wav on every PSG file of the shared test data if there (files
-#   from the wild carry a 16-byte header after the magic, read as harmless
-#   writes of 0 to register 0): silence for the machine's 75 start-up frames,
-#   then sound that changes level often.
+#   one frame).
 #
-# Usage: tools_test.py DATA_DIR FONT_DIR TESTDATA_DIR TOOL...  (the tools' paths)
-import glob
+# Usage: tools_test.py DATA_DIR FONT_DIR TOOL...  (the tools' paths)
 import os
 import pathlib
 import re
@@ -49,14 +42,11 @@ orvalin-musicc 1 $W/missing.txt --out $W/x.psg
 orvalin-musicc 1 $W/broken.txt --out $W/x.psg
 orvalin-fontbank 2 --font $W/score.txt --size 18 --out $W/score.txt
 orvalin-fontbank 1 --font $W/missing.ttf --size 18 --out $W/x.fnt
-orvalin-picture 2 --picture sunset --out $W/x.raw
 orvalin-picture 2 --from $W/score.txt --size beach --out $W/score.txt
 orvalin-picture 1 --from $W/score.txt --size beach --out $W/x.raw
 orvalin-picture 1 ~10000.x.5001.pixels.*50000000.pixels --from $W/over.png --size beach --out $W/x.raw
-orvalin-icon 2 --data $D --size 8 --out $W/i.png
 orvalin-icon 1 --data $W --size 32 --out $W/i.png
 quadrillo-replay 2 --keys $W/good.keys --frames 3 --out $W/o
-quadrillo-replay 2 $R --frames 0
 quadrillo-replay 1 $R --gif $W/no/such/x.gif
 quadrillo-replay 1 $R --data $W/nowhere
 quadrillo-replay 1 $R --keys $W/bad.keys
@@ -64,8 +54,8 @@ quadrillo-replay 1 ~4.GiB $R --frames 100000000
 quadrillo-replay 0 $R --out $W/new/parent
 """
 
-R, (data, fonts, testdata) = "--data $D --keys $W/good.keys --frames 3 --out $W/o", sys.argv[1:4]
-path = {os.path.basename(p): p for p in sys.argv[4:]}
+R, (data, fonts) = "--data $D --keys $W/good.keys --frames 3 --out $W/o", sys.argv[1:3]
+path = {os.path.basename(p): p for p in sys.argv[3:]}
 failures = []
 with tempfile.TemporaryDirectory() as w:
     Image.new("1", (10000, 5001)).save(w + "/over.png")
@@ -94,17 +84,13 @@ with tempfile.TemporaryDirectory() as w:
                         "--preview", w + "/preview.png", *args], check=True)
         return np.fromfile(w + "/out.raw", np.uint8) >> 4, Image.open(w + "/preview.png")
 
-    for colour, dither in (((215, 125, 0), []), ((220, 130, 5), ["--no-dither"])):
-        orange = convert(np.full((20, 30, 3), colour, np.uint8), "12x8", "--variant", "3", *dither)[0]
-        if (orange != 8).any():
-            failures.append("%s %s: %s" % (colour, dither, np.unique(orange)))
     stripes = np.kron(np.array([[40, 230, 120]] * 2, np.uint8), np.ones((60, 50), np.uint8))
     preview = np.asarray(convert(stripes, "beach")[1].convert("RGB"))[180:480:2, 280:640:2]
     shutil.copytree(data, w + "/data")
     shutil.copy(w + "/out.raw", w + "/data/beach.raw")
     open(w + "/moves.keys", "w").write("SPACE\n" + "\n\n\n\nLEFT\n\n\n\n\nRIGHT\n" * 13)
     subprocess.run([path["quadrillo-replay"], "--data", w + "/data", "--keys", w + "/moves.keys", "--frames", "130",
-                    "--out", w, "--png", "3,50", "--gif", w + "/run.gif", "--from", "50", "--to", "130", "--scale", "2"],
+                    "--out", w, "--png", "3", "--gif", w + "/run.gif", "--from", "50", "--to", "130", "--scale", "2"],
                    check=True)
     # The play screen shows the beach right of the board, where nothing covers it.
     shown = np.asarray(Image.open(w + "/frame-3.png").convert("RGB"))[90:240, 140:320]
@@ -115,16 +101,9 @@ with tempfile.TemporaryDirectory() as w:
     expected = [20 * (b - a) for a, b in zip(at, at[1:])]
     gif = Image.open(w + "/run.gif")
     durations = [image.info["duration"] for image in ImageSequence.Iterator(gif)]
-    gif.seek(0)
-    frame = np.asarray(Image.open(w + "/frame-50.png").convert("RGB")).repeat(2, axis=0).repeat(2, axis=1)
-    if len(expected) < 3 or durations != expected or gif.info["loop"] or not np.array_equal(gif.convert("RGB"), frame):
-        failures.append("GIF: durations %s, not %s; loop %s; or not frame 50 first" % (durations, expected, gif.info))
+    if len(expected) < 3 or durations != expected or gif.info["loop"]:
+        failures.append("GIF: durations %s, not %s; loop %s" % (durations, expected, gif.info))
 
-    for psg in glob.glob(testdata + "/psg/*.psg"):  # 75 start-up frames of 882 samples, then the music
-        subprocess.run([path["orvalin-psg2wav"], psg, w + "/psg.wav"], check=True)
-        sound = sound_match.read_wav(w + "/psg.wav")
-        if (sound[:66150] != -32768).any() or np.count_nonzero(np.diff(sound[66150:])) < len(sound) / 100:
-            failures.append(psg + ": not silence, then sound")
 for failure in failures:
     print("FAIL:", failure)
 sys.exit(1 if failures else 0)

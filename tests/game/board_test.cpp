@@ -1,7 +1,8 @@
 // The playfield at its edges, where the golden replays do not go: the cells
 // around the board, every piece as placed, turns and moves against walls and
-// the stack, locks above the board, and the collapse of a row. Pieces are
-// spawned and moved through the game's own calls.
+// the stack and locks above the board. (Full rows and their collapse are in
+// every line clear of the golden replays.) Pieces are spawned and moved
+// through the game's own calls.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -51,8 +52,9 @@ TEST(Board, CellsOutsideReadOccupiedExceptAbove) {
   for (float x : {-1.0f, 10.0f, 3.0f})
     for (float y : {-1.0f, 18.0f}) board_set(x, y, 5);
   board_set(9.5f, 17.9f, 0x1FF);
-  EXPECT_EQ(board_cells(), "3,0 9,17") << "nothing stored outside";
-  EXPECT_EQ(board_get(9, 17), 0xFF) << "only the low byte is stored";
+  // Nothing is stored outside, and only the low byte inside.
+  EXPECT_EQ(board_cells(), "3,0 9,17");
+  EXPECT_EQ(board_get(9, 17), 0xFF);
 }
 
 // Moves from the spawn place: L and R move, U turns, D falls.
@@ -100,18 +102,3 @@ TEST_P(BoardMoves, EndWhereTheRulesSay) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, BoardMoves, testing::ValuesIn(MOVES),
                          [](const testing::TestParamInfo<Moves>& info) { return "Row" + std::to_string(info.index); });
-
-TEST(Board, CollapseKeepsTheRowsAboveInOrder) {
-  // (Finding and marking full rows is in every clear of the golden replays.)
-  // Column 2 holds 1..6 in rows 0..5; row 6 goes, the rows above keep their order.
-  board_clear();
-  for (int r = 0; r < 6; ++r) board_set(2, float(r), r + 1);
-  board_set(7, 6, 3);
-  board_set(7, 9, 11);
-  board_row_collapse(6);
-  for (int r = 0; r <= 6; ++r) EXPECT_EQ(board_get(2, float(r)), r) << "row " << r;
-  EXPECT_EQ(board_cells(), "2,1 2,2 2,3 2,4 2,5 2,6 7,9");
-  board_set(5, 0, 3);
-  board_row_collapse(0);
-  EXPECT_EQ(board_cells(), "2,1 2,2 2,3 2,4 2,5 2,6 7,9") << "collapsing row 0 only empties it";
-}

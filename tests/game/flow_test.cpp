@@ -102,9 +102,8 @@ struct Case {
 };
 
 const Case CASES[] = {
-    {"without title music the menu follows the first frame", -1, 3, 5, ". .", "1w 1k"},
-    // The menu is then drawn over the playfield: it does not clear play_screen.
-    {"without game music a game ends after one frame", 400, 3, -1, "S . .", "3w 1b*2"},
+    // (Without the title or the game music: the bad-input runs of
+    // tests/reliability.)
     {"silent menu music overrides SPACE in the same frame", -1, -1, 5, ". S*3", "1w 1k*3"},
     // A key down when the menu comes must be let go first; then any key
     // counts, but only SPACE starts.
@@ -147,7 +146,7 @@ TEST(Flow, AnArrowHeldAcrossANewGameWaitsForItsNextPress) {
   ASSERT_EQ(run.run("S . LE . LS"), "3w 3b 1b 1k 3k");
   const auto spawned = piece_place();
   run.run("L");
-  EXPECT_EQ(piece_place(), spawned) << "LEFT was down in the last play frame of the old game";
+  EXPECT_EQ(piece_place(), spawned);
   run.run(". L");
   EXPECT_EQ(piece_place(), std::pair(spawned.first - 1, spawned.second)) << "pressed again";
 }
@@ -156,10 +155,10 @@ TEST(Flow, AGameOverWaitsForAllKeysUpAndTheNextGameFallsAtOnce) {
   GameRun run;
   run.run("S");
   for (int i = 0; i < 3000 && game_current_state() != STATE_GAME_OVER; ++i) run.run("D");
-  ASSERT_EQ(game_current_state(), STATE_GAME_OVER) << "DOWN stacks the pieces up to the top";
-  EXPECT_EQ(run.run("D*100 . L . S"), "6b*101 1b 1k 3k") << "DOWN was held from the play state; LEFT counts";
+  ASSERT_EQ(game_current_state(), STATE_GAME_OVER);
+  EXPECT_EQ(run.run("D*100 . L . S"), "6b*101 1b 1k 3k");
   const auto spawned = piece_place();
   run.run(".");
   EXPECT_EQ(piece_place(), std::pair(spawned.first, spawned.second + 1))
-      << "the last lock left the drop timer at one frame";
+     ;
 }

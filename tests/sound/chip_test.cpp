@@ -64,7 +64,7 @@ TEST(Chip, MixerAndAmplitudesFollowTheChipsRule) {
     for (uint16_t v : s) ASSERT_EQ(v, LEVELS[level] + LEVELS[15 - level] + LEVELS[1]) << level;
   }
   for (uint16_t v : play({{0, 50}, {7, 0xFF}, {8, 15}, {9, 8}}, 300)) ASSERT_EQ(v, 16383 + 2771) << "bits 6, 7";
-  EXPECT_EQ(play({{7, 0x3F}, {8, 9}, {8, 0x10}, {8, 5}}, 50)[0], 1013) << "a fixed level after the envelope";
+  EXPECT_EQ(play({{7, 0x3F}, {8, 9}, {8, 0x10}, {8, 5}}, 50)[0], 1013);
 }
 
 std::vector<int> run(std::initializer_list<std::pair<int, int>> spans) {  // from..to, up or down
@@ -94,7 +94,7 @@ TEST(Chip, EveryEnvelopeShapeHasItsLevelSequence) {
       for (uint16_t v : s)
         if (levels.size() < r.levels.size() && (levels.empty() || levels.back() != level_of(v)))
           levels.push_back(level_of(v));
-      EXPECT_NE(s[0], s[1]) << "shape " << shape << ": the first level lasts one sample";
+      EXPECT_NE(s[0], s[1]) << "shape " << shape;
       EXPECT_EQ(levels, r.levels) << "shape " << shape;
       for (size_t i = 600; r.held >= 0 && i < s.size(); ++i) ASSERT_EQ(level_of(s[i]), r.held) << shape;
     }
@@ -106,7 +106,8 @@ TEST(Chip, EnvelopeSpeedAndRestart) {
   const int first[] = {15, 14, 14, 14, 13, 13, 13, 12, 12, 12, 11};
   for (int i = 0; i < 11; ++i) EXPECT_EQ(level_of(fast[size_t(i)]), first[i]) << "sample " << i;
   EXPECT_TRUE(fast[44] != 0 && fast[45] == 0 && fast[99] == 0) << "0 from the 46th sample on";
-  EXPECT_EQ(play({{13, 13}, {7, 0x3F}, {8, 0x10}}, 500)[499], 16383) << "no period written: step 0";
+  // No period written: step 0.
+  EXPECT_EQ(play({{13, 13}, {7, 0x3F}, {8, 0x10}}, 500)[499], 16383);
   EXPECT_EQ(play({{13, 12}, {7, 0x3F}, {8, 0x10}}, 500)[499], 0);
   // A period write changes the speed only; a shape write restarts, also the same shape.
   const Writes start = {{11, 3}, {13, 0}, {7, 0x3F}, {8, 0x10}};
@@ -133,7 +134,7 @@ TEST(Chip, NoiseIsTheFirstDrawsOfTheGeneratorOnEveryChannel) {
   }
   EXPECT_EQ(std::vector<int>(table.begin() + 1020, table.end()), (std::vector<int>{1, 0, 1, 0}));
   EXPECT_EQ(std::count(table.begin(), table.end(), 1), 530);
-  EXPECT_GT(edges(play({{6, 0}, {7, 0x37}, {8, 15}}, 1000)), 300) << "the fastest noise is not frozen";
+  EXPECT_GT(edges(play({{6, 0}, {7, 0x37}, {8, 15}}, 1000)), 300);
 }
 
 }  // namespace

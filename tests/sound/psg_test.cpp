@@ -70,16 +70,17 @@ TEST(Psg, PlaysFramesSkipsAndEndsAsTheFileSays) {
     seen.clear();
     EXPECT_EQ(psg_open(bad.c_str(), -1), 0) << bad;
     EXPECT_EQ(psg_step(), 0) << "idle after a refused file";
-    EXPECT_EQ(seen, "07=FF ") << "the previous piece was stopped first";
+    EXPECT_EQ(seen, "07=FF ");
   }
   psg_open(file({0xFE, 9}).c_str(), 0);
   psg_step();
   psg_open(file({8, 3, 0xFF}).c_str(), 0);
   seen.clear();
   psg_step();
-  EXPECT_EQ(seen, "08=03 ") << "a new piece does not inherit the old one's skip";
+  // A new piece does not inherit the old one's skip.
+  EXPECT_EQ(seen, "08=03 ");
   EXPECT_EQ(psg_frames(file({8, 1, 0xFF, 0xFE, 3, 0xFE}).c_str()) * 10 + psg_frames(file({8, 1}).c_str()), 61)
-      << "a pass: one frame, three skipped and theirs, a cut skip; at least one";
+     ;
   EXPECT_EQ(psg_frames(file({}, true).c_str()), 0) << "no magic, no piece";
 }
 

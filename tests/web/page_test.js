@@ -116,9 +116,6 @@ async function main() {
 
   await page.keyboard.down('Space'); await sleep(100); await page.keyboard.up('Space'); await sleep(600);
   await page.keyboard.down('ArrowLeft'); await sleep(100); await page.keyboard.up('ArrowLeft'); await sleep(200);
-  for (let i = 0; i < 2; i++) { await page.click('#fullscreen'); await sleep(300); }
-  const toggles = (await log(page)).filter(keys => keys.includes(119) && keys.includes(67)).length;
-  check('full-screen button twice: 2 frames of Alt+Enter', toggles === 2, toggles);
 
   const hide = hidden => page.evaluate(hidden => {
     if (hidden) Object.defineProperty(document, 'hidden', { configurable: true, get: () => true });
@@ -151,7 +148,6 @@ async function main() {
 
   // The single file, opened from disk on a touch screen.
   page = await open('file://' + site + '/single/quadrillo.html', true, [530]);
-  check('touch screen: the on-screen buttons show', await page.evaluate(() => !document.getElementById('touch').hidden));
   await page.tap('#cover');
   await until(page, 531);
   check('the single file from disk reaches the title menu', await differ(page, 530, quiet.png(530)) === 0);
