@@ -1,5 +1,5 @@
 // The page around a program of the Orvalin machine: the host's browser side
-// (machine/host_web.cpp reaches it as Module.orvalin). It shows the picture
+// (web/host_web.cpp reaches it as Module.orvalin). It shows the picture
 // on a canvas scaled by whole numbers, maps physical keys, touch buttons and
 // a gamepad to the machine's keys, counts the 250 Hz ticks from the page's
 // clock and plays the stream through WebAudio. Nothing runs and nothing
@@ -189,7 +189,7 @@ function orvalin_page(factory) {
   document.addEventListener('visibilitychange', show_hidden_state);
   window.addEventListener('blur', release_all);
 
-  // The host's calls (machine/host_web.cpp).
+  // The host's calls (web/host_web.cpp).
   const host = {
     start() { t0 = work_start = performance.now(); fit(); return context ? -1 : 0; },
     mode(fullscreen) {

@@ -89,6 +89,8 @@ const struct WorkedDraw { Draw draw; uint32_t cycles; bool overflow; Source (*sh
     {{0, 0, px(60), px(100), ONE, -ONE, 0, 0, true}, 209, false, [](int c, int r) { return Source{c - 60, 99 - r}; }},
     // Upside down, the tilt is wound back by the 8 source rows: row 42 starts in column 42.
     {{0, 0, px(50), px(50), ONE, -ONE, ONE, 0, false}, 209, false, [](int c, int r) { return Source{c - r, 49 - r}; }},
+    // Tilted across the bottom edge: rows past 239 are charged, not drawn.
+    {{0, 0, px(20), px(236), ONE, ONE, ONE, 0, false}, 209, false, [](int c, int r) { return Source{c - r + 216, r - 236}; }},
     // Clipped at the edges; off screen every row is still charged.
     {{0, 0, px(-3), px(5), ONE, ONE, 0, 0, false}, 209, false, [](int c, int r) { return Source{c + 3, r - 5}; }},
     {{0, 0, px(316), px(236), ONE, ONE, 0, 0, false}, 209, false, [](int c, int r) { return Source{c - 316, r - 236}; }},

@@ -32,7 +32,6 @@ import sound_match
 # and $R a replay's good arguments (a later option overrides an earlier one).
 ROWS = """
 orvalin-psg2wav 2 --frames ten $D/menu1.psg $W/x.wav
-orvalin-psg2wav 2 $W/copy.psg $W/copy.psg
 orvalin-psg2wav 1 $W/missing.psg $W/x.wav
 orvalin-psg2wav 1 $W/not.psg $W/x.wav
 orvalin-psg2wav 1 $W/copy.psg $W/no/such/x.wav
@@ -40,9 +39,7 @@ orvalin-psg2wav 1 ~4.GiB -n 2435000 $D/menu1.psg $W/x.wav
 orvalin-musicc 2 $W/score.txt --out $W/score.txt
 orvalin-musicc 1 $W/missing.txt --out $W/x.psg
 orvalin-musicc 1 $W/broken.txt --out $W/x.psg
-orvalin-fontbank 2 --font $W/score.txt --size 18 --out $W/score.txt
 orvalin-fontbank 1 --font $W/missing.ttf --size 18 --out $W/x.fnt
-orvalin-picture 2 --from $W/score.txt --size beach --out $W/score.txt
 orvalin-picture 1 --from $W/score.txt --size beach --out $W/x.raw
 orvalin-picture 1 ~10000.x.5001.pixels.*50000000.pixels --from $W/over.png --size beach --out $W/x.raw
 orvalin-icon 1 --data $W --size 32 --out $W/i.png
