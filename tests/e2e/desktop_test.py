@@ -68,9 +68,9 @@ recorder = sound_match.Recorder(SINK)
 game = subprocess.Popen([launcher], cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 started = [recorder.process, game]
 try:
-    window = desktop.find_window(TITLE, timeout=20)
+    window = desktop.find_window(TITLE, timeout=60)
     shown = lambda: desktop.grab(window)[::2, ::2]
-    if window is None or not desktop.until(lambda: desktop.grab(window).shape == (480, 640, 3), 20):
+    if window is None or not desktop.until(lambda: desktop.grab(window).shape == (480, 640, 3), 60):
         fail("no 640 x 480 window titled " + TITLE)
     desktop.press(window, "space")
     if not desktop.until(lambda: len(piece(shown()) or ()) == 4):
@@ -114,7 +114,7 @@ try:
     if game.returncode or out or listing() != before:  # (ALSA says on stderr that its server went away)
         fail("close button: status %d, printed %r, wrote %s" % (game.returncode, out, set(listing()) ^ set(before)))
     started.append(game := subprocess.Popen([launcher], cwd=folder, stderr=subprocess.DEVNULL))
-    if desktop.find_window(TITLE, timeout=20) is None:
+    if desktop.find_window(TITLE, timeout=60) is None:
         fail("no window in the second run")
     os.kill(x_pid, signal.SIGTERM)
     if game.wait(timeout=30) < 0:
