@@ -3,6 +3,10 @@
 // polled audio stream. Allegro calls the timer and close-button callbacks on
 // its own background thread: they only touch atomics.
 #include <allegro.h>
+#if defined(ALLEGRO_UNIX) && !defined(ALLEGRO_MACOSX)
+#include <X11/Xlib.h>
+#define HOST_ALLEGRO_X11 1
+#endif
 
 #include <atomic>
 #include <cerrno>
@@ -25,22 +29,26 @@ namespace {
 
 std::atomic<uint32_t> ticks;             // bumped by Allegro's timer thread at 250 Hz
 std::atomic<int32_t>  close_requested;   // set to -1 by the close button, never cleared
-std::atomic<int>      showing;           // -1 while a present writes to the host screen
 char                  error_text[ALLEGRO_ERROR_SIZE];
 
 void timer_tick() { ticks.fetch_add(1); }
 void close_button() { close_requested.store(-1); }
 
-// Xlib ends the program with exit(1) from inside the call that found the X
-// server gone, most often the present's stretch. Allegro's exit handler then
-// waits for the display lock that this very call still holds, and the program
-// would hang instead of ending. Registered after Allegro's, this handler runs
-// first and, in that case alone, leaves at once with the same status.
-void leave_if_display_died() {
-  if (!showing.load()) return;
+#ifdef HOST_ALLEGRO_X11
+// When the X server goes away, Xlib's own handler calls exit(1) from the
+// thread that found it gone: most often Allegro's input thread, sometimes the
+// present's stretch. exit() then runs Allegro's exit handler under the feet of
+// the machine's thread, which crashes in its next rest, or waits for the
+// display lock the present still holds and hangs. The program cannot go on
+// without its window either way: it says so as Xlib does and ends at once,
+// with Xlib's status, from whichever thread noticed.
+int display_lost(Display* display) {
+  std::fprintf(stderr, "X connection to %s broken (explicit kill or server shutdown).\n",
+               DisplayString(display));
   std::fflush(nullptr);
   std::_Exit(1);
 }
+#endif
 
 // Keeps Allegro's words on a failure, before later calls overwrite them.
 void remember_error() {
@@ -57,7 +65,9 @@ int32_t host_start() {
     remember_error();
     return 0;
   }
-  std::atexit(leave_if_display_died);
+#ifdef HOST_ALLEGRO_X11
+  XSetIOErrorHandler(display_lost);
+#endif
   install_keyboard();
   install_timer();
   enable_hardware_cursor();
@@ -116,10 +126,8 @@ void host_set_palette(const uint8_t colours[256][3]) {
 
 void host_present(const HostBitmap* shown) {
   if (!screen) return;
-  showing.store(-1);
   stretch_blit(static_cast<BITMAP*>(shown->native), screen, 0, 0, shown->w, shown->h, 0, 0,
                SCREEN_W, SCREEN_H);
-  showing.store(0);
 }
 
 void host_set_title(const char* title) {

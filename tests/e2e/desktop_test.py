@@ -113,9 +113,11 @@ try:
         fail("the close button did not end the game")
     if game.returncode or out or listing() != before:  # (ALSA says on stderr that its server went away)
         fail("close button: status %d, printed %r, wrote %s" % (game.returncode, out, set(listing()) ^ set(before)))
-    started.append(game := subprocess.Popen([launcher], cwd=folder, stderr=subprocess.DEVNULL))
+    second_err = open(work + "/second-run.err", "w+")
+    started.append(game := subprocess.Popen([launcher], cwd=folder, stderr=second_err))
     if desktop.find_window(TITLE, timeout=60) is None:
-        fail("no window in the second run")
+        second_err.seek(0)
+        fail("no window in the second run (status %s, stderr %r)" % (game.poll(), second_err.read()))
     os.kill(x_pid, signal.SIGTERM)
     if game.wait(timeout=30) < 0:
         fail("signal %d when the X server died" % -game.returncode)
