@@ -14,8 +14,8 @@
 
 #include "game/board.h"
 #include "game/flow.h"
-#include "machine/headless.h"
-#include "machine/host.h"
+#include "host/headless/headless.h"
+#include "host/host.h"
 #include "machine/machine.h"
 
 namespace {

@@ -40,7 +40,7 @@ run_time() {  # FRAMES COMMAND...
 harness_rows() {  # FRAMES LABEL
   local n w
   n=$(run_time "$1" "$native/tools/replay/quadrillo-replay")
-  w=$(run_time "$1" node --no-experimental-fetch "$web/quadrillo-replay.js")
+  w=$(run_time "$1" node --no-experimental-fetch "$web/tools/replay/quadrillo-replay.js")
   printf '| wasm harness under node, %s | %.3f s against %.3f s native: %.2f x native speed | >= 0.5 x |\n' \
     "$2" "$w" "$n" "$(echo "$n / $w" | bc -l)"
 }

@@ -13,12 +13,11 @@
 #include <emmintrin.h>
 #endif
 
+#include "blitter/draw_internal.h"
 #include "blitter/fixed.h"
 #include "blitter/sprite_internal.h"
-#include "blitter/draw_internal.h"
+#include "host/host.h"
 #include "machine/clock.h"
-#include "machine/host.h"
-#include "machine/machine.h"
 
 namespace {
 
@@ -28,15 +27,6 @@ namespace {
 // smaller sprites the wider type changes no result.
 inline constexpr int SOURCE_FRACTION_BITS = 22;
 inline constexpr int32_t SOURCE_STEP_DIVIDEND = 0x400000;  // 64.0 in 16.16: 1 / size in 10.22
-
-// Copies the pixels of one row. U: source column position (10.22), d: its step
-// per destination pixel (10.22), X: destination column position (16.16, whole,
-// >= 0). Goes on while the source column lies in 0..w-1 and the destination
-// column below 320. The opaque or keyed choice is made once per draw by
-// passing one of the two down.
-using SpanFunction = void (*)(const HostBitmap* bitmap, int64_t U, int32_t d, int32_t X,
-                              uint8_t* dest_row_pixels, const uint8_t* source_row_pixels,
-                              int32_t key);
 
 HostBitmap* target;  // the back buffer drawn into: the machine's current one
 
@@ -221,38 +211,28 @@ void steady_row_draw(const SteadyRows& steady, const HostBitmap* bitmap, int32_t
   copy_pixels<keyed>(steady.start.U, steady.start.d, out, source, key, steady.count);
 }
 
-// The two spans: span_copy ignores the key, span_copy_keyed skips source
-// bytes equal to it.
-void span_copy(const HostBitmap* bitmap, int64_t U, int32_t d, int32_t X, uint8_t* dest_row_pixels,
-               const uint8_t* source_row_pixels, int32_t key) {
-  const int64_t count = span_length(bitmap, U, d, X);
-  if (count > 0) {
-    copy_pixels<false>(U, d, dest_row_pixels + (X >> 16), source_row_pixels, key, count);
-  }
-}
-
-void span_copy_keyed(const HostBitmap* bitmap, int64_t U, int32_t d, int32_t X,
-                     uint8_t* dest_row_pixels, const uint8_t* source_row_pixels, int32_t key) {
-  const int64_t count = span_length(bitmap, U, d, X);
-  if (count > 0) {
-    copy_pixels<true>(U, d, dest_row_pixels + (X >> 16), source_row_pixels, key, count);
-  }
-}
-
 // Draws source row `source_row` of `bitmap` on back-buffer row `dest_row`,
-// the row's left edge at X and its per-pixel size W (both 16.16). Rows outside
+// the row's left edge at X and its per-pixel size W (both 16.16), skipping
+// source bytes equal to `key` when `keyed`. The span runs while the source
+// column lies in 0..w-1 and the destination column below 320. Rows outside
 // 0..239 and W = 0 draw nothing. Charges nothing itself.
+template <bool keyed>
 void sprite_draw_row(const HostBitmap* bitmap, int32_t source_row, int32_t dest_row, int32_t X,
-                     int32_t W, int32_t key, SpanFunction span) {
+                     int32_t W, int32_t key) {
   if (dest_row < 0 || dest_row >= SCREEN_HEIGHT || W == 0 || !target) return;
   const RowStart start = row_start(bitmap, X, W);
-  span(bitmap, start.U, start.d, start.X, target->line[dest_row],
-       bitmap->line[source_row], key);
+  const int64_t count = span_length(bitmap, start.U, start.d, start.X);
+  if (count > 0) {
+    copy_pixels<keyed>(start.U, start.d, target->line[dest_row] + (start.X >> 16),
+                       bitmap->line[source_row], key, count);
+  }
 }
 
-// The common engine of sprite_draw and sprite_draw_keyed, with the span to use.
+// The common engine of sprite_draw and sprite_draw_keyed: the opaque or keyed
+// choice is made once, at compile time, for the whole draw.
+template <bool keyed>
 void sprite_draw_rows(const Sprite* sprite, int32_t variant, int32_t x, int32_t y, int32_t hsize,
-                      int32_t vsize, int32_t tilt, int32_t stretch, SpanFunction span) {
+                      int32_t vsize, int32_t tilt, int32_t stretch) {
   if (!sprite || vsize == 0) return;
   const int v = variant & 15;
   machine_spend(DRAW_CALL_CYCLES);
@@ -290,7 +270,6 @@ void sprite_draw_rows(const Sprite* sprite, int32_t variant, int32_t x, int32_t 
   // Without tilt and stretch every row has the same geometry (see
   // SteadyRows); the choice is made once per draw.
   const bool steady = tilt == 0 && stretch == 0;
-  const bool keyed = span == span_copy_keyed;
   const int32_t key = sprite->variant_key[v];
   SteadyRows rows;
   // The loop ends when the source runs out, not at the screen's edge: rows
@@ -302,14 +281,10 @@ void sprite_draw_rows(const Sprite* sprite, int32_t variant, int32_t x, int32_t 
     const int32_t source_row = int32_t(R >> SOURCE_FRACTION_BITS);
     const int32_t dest_row = Y >> 16;
     if (!steady) {
-      sprite_draw_row(source, source_row, dest_row, X, W, key, span);
+      sprite_draw_row<keyed>(source, source_row, dest_row, X, W, key);
     } else if (dest_row >= 0 && dest_row < SCREEN_HEIGHT && W != 0 && target) {
       if (!rows.known) steady_rows_prepare(rows, source, X, W);
-      if (keyed) {
-        steady_row_draw<true>(rows, source, source_row, dest_row, key);
-      } else {
-        steady_row_draw<false>(rows, source, source_row, dest_row, key);
-      }
+      steady_row_draw<keyed>(rows, source, source_row, dest_row, key);
     }
     Y = fixed_wrap_add(Y, FIXED_ONE);
     X = fixed_wrap_add(X, tilt);
@@ -324,10 +299,10 @@ void draw_set_target(HostBitmap* back_buffer) { target = back_buffer; }
 
 void sprite_draw(const Sprite* sprite, int32_t variant, int32_t x, int32_t y, int32_t hsize,
                  int32_t vsize, int32_t tilt, int32_t stretch) {
-  sprite_draw_rows(sprite, variant, x, y, hsize, vsize, tilt, stretch, span_copy);
+  sprite_draw_rows<false>(sprite, variant, x, y, hsize, vsize, tilt, stretch);
 }
 
 void sprite_draw_keyed(const Sprite* sprite, int32_t variant, int32_t x, int32_t y,
                        int32_t hsize, int32_t vsize, int32_t tilt, int32_t stretch) {
-  sprite_draw_rows(sprite, variant, x, y, hsize, vsize, tilt, stretch, span_copy_keyed);
+  sprite_draw_rows<true>(sprite, variant, x, y, hsize, vsize, tilt, stretch);
 }

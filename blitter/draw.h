@@ -8,7 +8,8 @@
 struct Sprite;
 
 // Draws `sprite` in palette variant `variant` (low 4 bits: 16 is 0, -1 is 15)
-// into machine_back_buffer(). All other arguments are 16.16 fixed point:
+// into the back buffer that the next machine_present shows. All other
+// arguments are 16.16 fixed point:
 // - x, y: the anchor in back-buffer pixels; back-buffer pixel (c, r) has its
 //   centre at (c + 0.5, r + 0.5) and is drawn when its centre is covered. With
 //   both sizes positive the anchor is the top-left corner of source pixel 0,0.

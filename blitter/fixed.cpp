@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "machine/host.h"
+#include "host/host.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "blitter/sprite_internal.h"
 #include "machine/clock.h"
-#include "machine/host.h"
+#include "host/host.h"
 #include "machine/palette.h"
 
 namespace {

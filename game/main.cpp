@@ -1,5 +1,6 @@
 // The game is a program of the machine like any other: the runtime's entry
-// wrapper (machine/entry.cpp) hands it the command line here.
+// wrapper (host/allegro/entry.cpp, or another host's main) hands it the
+// command line here.
 #include "game/flow.h"
 #include "machine/machine.h"
 

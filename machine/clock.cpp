@@ -6,8 +6,6 @@
 
 namespace {
 
-inline constexpr uint32_t SOUND_TICK_CYCLES = 6;
-
 int32_t        frame_cycles;           // cycles into the current frame
 uint32_t       total_cycles;           // cycles since start, wraps modulo 2^32
 uint64_t       frames_elapsed;         // frame ends crossed since start
@@ -20,15 +18,15 @@ ClockListeners listeners;
 void clock_listen(const ClockListeners& new_listeners) { listeners = new_listeners; }
 uint32_t clock_sound_time() { return sound_time; }
 void clock_sound_reset() { sound_time = 0; }
-int32_t clock_frame_cycles() { return frame_cycles; }
 
 void machine_spend(uint32_t cycles) {
   frame_cycles = int32_t(uint32_t(frame_cycles) + cycles);
   total_cycles += cycles;
   const uint32_t s = sound_cycle_remainder + cycles;
-  sound_time += s / SOUND_TICK_CYCLES;
-  sound_cycle_remainder = s % SOUND_TICK_CYCLES;
-  if (listeners.sound_ticks) listeners.sound_ticks(s / SOUND_TICK_CYCLES);
+  const uint32_t ticks = s / uint32_t(SOUND_TICK_CYCLES);
+  sound_time += ticks;
+  sound_cycle_remainder = s % uint32_t(SOUND_TICK_CYCLES);
+  if (listeners.sound_ticks) listeners.sound_ticks(ticks);
   if (frame_cycles < FRAME_CYCLES) return;
   // Alt+Enter is tested once per charge, however many frame ends it crosses.
   if (listeners.frame_end) listeners.frame_end();

@@ -1,12 +1,12 @@
-// The machine-cycle clock. Every machine operation charges its cost here in
-// machine cycles: a video frame is FRAME_CYCLES of them (311 scan lines of
-// LINE_CYCLES), 50 frames a second, and every 6 cycles are one tick of the
-// sound chip's clock.
+// The machine-cycle clock, the bottom of the machine layer: every machine
+// operation (the blitter's, the sound chip's, the keyboard's) charges its cost
+// here in machine cycles. A video frame is FRAME_CYCLES of them (311 scan
+// lines of LINE_CYCLES), 50 frames a second, and every 6 cycles are one tick
+// of the sound chip's clock (host/rates.h holds the numbers).
 #pragma once
 #include <cstdint>
 
-inline constexpr int32_t FRAME_CYCLES = 425448;  // 311 scan lines of LINE_CYCLES
-inline constexpr int32_t LINE_CYCLES  = 1368;    // machine cycles per scan line
+#include "host/rates.h"
 
 // Charges `cycles` (well below 2^31) of machine time. The sound chip's clock
 // moves on by the whole sound ticks (6 cycles each) they complete, and at

@@ -24,6 +24,3 @@ uint32_t clock_sound_time();
 // Puts the sound chip's clock back to 0 (the sound chip's start-up). Machine
 // cycles already charged keep their part of a sound tick.
 void clock_sound_reset();
-
-// Cycles into the current frame: 0..FRAME_CYCLES-1 between charges.
-int32_t clock_frame_cycles();

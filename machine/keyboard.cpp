@@ -7,7 +7,7 @@
 #include "machine/keyboard.h"
 
 #include "machine/clock.h"
-#include "machine/host.h"
+#include "host/host.h"
 
 namespace {
 

@@ -1,24 +1,24 @@
-// Start-up, display and frame pacing. The clock counts machine cycles; a
-// frame is FRAME_CYCLES of them, and crossing a frame end waits for five
-// ticks of the host's 250 Hz timer, so the machine runs at 50 frames a second
-// whatever the host's speed, and simply runs slower when the host is late.
+// Start-up, display and frame pacing: the top of the machine layer, which
+// starts the blitter and the sound chip and registers its frame-end work with
+// the clock below them. A frame is FRAME_CYCLES, and crossing a frame end
+// waits for five ticks of the host's 250 Hz timer, so the machine runs at 50
+// frames a second whatever the host's speed, and simply runs slower when the
+// host is late.
 #include "machine/machine.h"
 
 #include "blitter/draw_internal.h"
 #include "blitter/sprite_internal.h"
+#include "host/host.h"
 #include "machine/clock_internal.h"
-#include "machine/host.h"
 #include "machine/machine_internal.h"
 #include "machine/palette_internal.h"
 #include "sound/pump.h"
 
 namespace {
 
-inline constexpr uint32_t TICKS_PER_FRAME = 5;  // host ticks per frame: 50 frames/s
-
 HostBitmap* back_buffers[2];   // 320 x 240, 8-bit colour bytes
 int         current_buffer;    // drawn into now, shown by the next present
-int         fullscreen;        // 0 windowed, -1 full screen; flipped by NOT only
+int         fullscreen;        // 0 windowed, -1 full screen: the kind of mode set
 bool        has_screen;        // a graphics mode is set: presents reach the host
 uint32_t    ticks_used;        // host ticks that pacing has used or dropped
 
@@ -26,15 +26,17 @@ uint32_t    ticks_used;        // host ticks that pacing has used or dropped
 // last missing tick are slept through in one rest; the last is polled with
 // rest(1), so the wait never spins the processor.
 void pace_one_frame() {
+  constexpr uint32_t frame_ticks = TICKS_PER_FRAME;
   const uint32_t waiting = host_ticks() - ticks_used;  // wrap-safe
-  if (waiting >= TICKS_PER_FRAME) {
+  if (waiting >= frame_ticks) {
     // The host is late: the backlog is dropped, never caught up.
     ticks_used += waiting;
     return;
   }
-  if (TICKS_PER_FRAME - waiting > 1) host_rest((TICKS_PER_FRAME - waiting) * 4 - 4);
-  while (host_ticks() - ticks_used < TICKS_PER_FRAME) host_rest(1);
-  ticks_used += TICKS_PER_FRAME;  // ticks beyond the fifth carry over
+  const uint32_t missing = frame_ticks - waiting;
+  if (missing > 1) host_rest((missing - 1) * TIMER_TICK_MS);
+  while (host_ticks() - ticks_used < frame_ticks) host_rest(1);
+  ticks_used += frame_ticks;  // ticks beyond the fifth carry over
 }
 
 // Alt+Enter is tested on the keys' state at this frame end, with no memory
@@ -42,7 +44,7 @@ void pace_one_frame() {
 void test_display_toggle() {
   if (host_key_held(HOST_KEY_ALT) && host_key_held(HOST_KEY_ENTER)) {
     sound_stream_stop();
-    machine_set_display(0);
+    machine_set_display(~fullscreen);
     sound_stream_start();
   }
 }
@@ -59,13 +61,10 @@ int machine_init() {
     buffer = host_bitmap_create(SCREEN_WIDTH, SCREEN_HEIGHT);
     if (buffer) host_bitmap_clear(buffer, 0);
   }
-  // machine_set_display inverts the flag before its first attempt, so the
-  // first mode tried is the kind the flag held before: windowed.
-  fullscreen = ~fullscreen;
   current_buffer = 0;
   draw_set_target(back_buffers[0]);
-  if (!machine_set_display(0)) return 0;
-  for (int i = 0; i < 75; ++i) machine_present();  // 1.5 s of black
+  if (!machine_set_display(0)) return 0;  // a window first
+  for (int i = 0; i < MACHINE_START_FRAMES; ++i) machine_present();  // 1.5 s of black
   return -1;
 }
 
@@ -78,19 +77,23 @@ void machine_shutdown() {
   draw_set_target(nullptr);
 }
 
-int machine_set_display(int attempt) {
-  bool ok = false;
-  while (attempt < 2) {
-    fullscreen = ~fullscreen;
-    if (fullscreen) {
-      ok = host_set_mode(-1, 320, 240) || host_set_mode(-1, 640, 480);
-    } else {
-      ok = host_set_mode(0, 640, 480);
-    }
-    if (ok) break;
-    ++attempt;
+int machine_set_display(int want_fullscreen) {
+  // The full screen shows the picture pixel for pixel, or doubled where the
+  // host has no 320 x 240 mode; the window always doubles it.
+  const auto set = [](int full) {
+    return full ? host_set_mode(-1, SCREEN_WIDTH, SCREEN_HEIGHT) ||
+                      host_set_mode(-1, 2 * SCREEN_WIDTH, 2 * SCREEN_HEIGHT)
+                : host_set_mode(0, 2 * SCREEN_WIDTH, 2 * SCREEN_HEIGHT);
+  };
+  // The wish first, then the other kind; the flag keeps what worked.
+  const int wish = want_fullscreen ? -1 : 0;
+  if (set(wish)) {
+    fullscreen = wish;
+  } else if (set(~wish)) {
+    fullscreen = ~wish;
+  } else {
+    return 0;  // no mode at all: the flag stays as it was
   }
-  if (!ok) return 0;  // two passes inverted the flag back to where it was
   has_screen = true;
   palette_build();
   return -1;
@@ -107,4 +110,3 @@ void machine_present() {
 int machine_quit_requested() { return host_close_requested(); }
 const char* machine_host_error() { return host_error(); }
 void machine_set_title(const char* title) { host_set_title(title); }
-HostBitmap* machine_back_buffer() { return back_buffers[current_buffer]; }

@@ -4,16 +4,12 @@
 #pragma once
 #include <cstdint>
 
+#include "host/program.h"
 #include "machine/clock.h"
 
-inline constexpr int SCREEN_WIDTH  = 320;  // back buffer size, in colour bytes
-inline constexpr int SCREEN_HEIGHT = 240;
-
-// A program of the machine defines this function. The host's entry (the
-// desktop's, or the replay harness's) calls it with the command line and
-// ends the process with the status it returns. The program does the rest
-// itself: machine_init first, machine_shutdown last.
-int program_main(int argc, char** argv);
+// The black frames machine_init presents before it returns (1.5 s): a
+// program's own first frame is the next present.
+inline constexpr int MACHINE_START_FRAMES = 75;
 
 // Starts the host, its keyboard and timer and the sound chip, sets the sprite
 // memory to 65536 bytes, creates and clears both back buffers, sets the first

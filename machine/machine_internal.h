@@ -1,14 +1,9 @@
-// The machine layer's side for the rest of the runtime: the blitter draws
-// into the back buffer, and the display toggle is reached from a frame end.
+// The machine layer's display, for its own frame end and its tests.
 #pragma once
-#include <cstdint>
 
-struct HostBitmap;
-
-// The back buffer that drawing goes to now (320 x 240, 8-bit colour bytes).
-HostBitmap* machine_back_buffer();
-
-// Sets the other kind of mode than the current one (windowed <-> full
-// screen), falling back to the previous kind on failure. `attempt` is the
-// number of passes already used; callers pass 0. -1 on success, 0 if no mode.
-int machine_set_display(int attempt);
+// Sets a full-screen mode (want_fullscreen non-zero) or the window, and when
+// the host refuses that kind, the other one: the full screen tries 320 x 240
+// and then 640 x 480, the window 640 x 480. The machine's full-screen flag
+// becomes the kind that was set. -1 on success; 0 when no mode could be set
+// (the flag is unchanged).
+int machine_set_display(int want_fullscreen);

@@ -5,7 +5,7 @@
 // from a whole number before truncation, so any precision gives these entries.
 #include "machine/palette.h"
 
-#include "machine/host.h"
+#include "host/host.h"
 #include "machine/palette_internal.h"
 
 namespace {

@@ -6,12 +6,19 @@
 // every host.
 #include "sound/chip.h"
 
+#include "host/rates.h"
 #include "machine/random.h"
 #include "sound/queue.h"
+#include "sound/registers.h"
 
 namespace {
 
-inline constexpr uint32_t STEP_BASE   = 21074950;  // phase step per sample for a divider of 1
+// The phase step per sample for a divider of 1: a chip clocked at half the
+// sound-tick rate (1772700 Hz) counting 16 clocks per tone step, in phase
+// units of 2^-23 cycle: floor(1772700 x 2^23 / (16 x 44100)) = 21074950.
+inline constexpr uint32_t STEP_BASE =
+    uint32_t((uint64_t(SOUND_TICKS_PER_SECOND / 2) << 23) / (16 * uint64_t(SAMPLE_RATE)));
+static_assert(STEP_BASE == 21074950);
 inline constexpr uint32_t TONE_HIGH   = 0x400000;  // phase bit read as the tone output
 inline constexpr int      PHASE_SHIFT = 22;        // phase >> 22 indexes noise and envelope
 
@@ -140,32 +147,32 @@ void envelope_update_step() {
 void apply_event(const SoundEvent& event) {
   uint8_t v = event.value;
   switch (event.type) {
-    case 0: case 2: case 4:
-      set_period_low(tone_channels[event.type / 2], v);
+    case REG_A_PERIOD_LOW: case REG_B_PERIOD_LOW: case REG_C_PERIOD_LOW:
+      set_period_low(tone_channels[event.type / 2], v);  // two registers a channel
       tone_update_step(tone_channels[event.type / 2]);
       break;
-    case 1: case 3: case 5:
+    case REG_A_PERIOD_HIGH: case REG_B_PERIOD_HIGH: case REG_C_PERIOD_HIGH:
       set_period_high(tone_channels[event.type / 2], v);
       tone_update_step(tone_channels[event.type / 2]);
       break;
-    case 6:
+    case REG_NOISE_PERIOD:
       noise_step = STEP_BASE / (uint32_t(v) + 1);  // fast noise is never frozen
       break;
-    case 7:
+    case REG_MIXER:
       set_mixer(v);
       break;
-    case 8: case 9: case 10:
-      set_amplitude(tone_channels[event.type - 8], v);
+    case REG_A_AMPLITUDE: case REG_B_AMPLITUDE: case REG_C_AMPLITUDE:
+      set_amplitude(tone_channels[event.type - REG_A_AMPLITUDE], v);
       break;
-    case 11:
+    case REG_ENVELOPE_LOW:
       env_period = uint16_t((env_period & 0xFF00) | v);
       envelope_update_step();
       break;
-    case 12:
+    case REG_ENVELOPE_HIGH:
       env_period = uint16_t((uint32_t(v) << 8) | (env_period & 0xFF));
       envelope_update_step();
       break;
-    case 13: {
+    case REG_ENVELOPE_SHAPE: {
       // Writing the shape restarts the envelope, also with the same shape.
       const EnvelopeShape& shape = ENVELOPE_SHAPES[v & 0x0F];
       env_table = envelope_tables[shape.row];

@@ -4,10 +4,11 @@
 #include "sound/ports.h"
 
 #include "machine/clock.h"
-#include "machine/host.h"
+#include "host/host.h"
 #include "sound/chip.h"
 #include "sound/ports_internal.h"
 #include "sound/queue.h"
+#include "sound/registers.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ inline constexpr uint32_t PORT_CYCLES = 6;  // one sound tick per port write
 
 // Bits each register keeps: coarse periods and the envelope shape are 4 bits,
 // the noise period and the amplitudes (with their envelope flag) 5 bits.
-constexpr uint8_t REGISTER_MASKS[16] = {
+constexpr uint8_t REGISTER_MASKS[REGISTER_COUNT] = {
     0xFF, 0x0F, 0xFF, 0x0F, 0xFF, 0x0F, 0x1F, 0xFF,
     0x1F, 0x1F, 0x1F, 0xFF, 0xFF, 0x0F, 0xFF, 0xFF,
 };

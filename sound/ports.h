@@ -1,8 +1,7 @@
 // The sound chip's port interface. Programs reach the AY-3-8910 only through
 // port writes; each costs machine cycles, and each write of a chip register
-// (or a time mark) becomes an event in the sound chip's ring (sound/queue.h),
-// stamped with the sound tick at which it was made and the output sample it
-// maps to.
+// (or a time mark) becomes an event in the sound chip's ring, stamped with
+// the sound tick at which it was made and the output sample it maps to.
 #pragma once
 #include <cstdint>
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "sound/ports.h"
+#include "sound/registers.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ void write_register(const Reader& reader, int reg, int value) {
 
 void stop(Reader& reader) {
   // Tones and noise off; the amplitudes stay, so channels hold a constant level.
-  write_register(reader, 7, 0xFF);
+  write_register(reader, REG_MIXER, 0xFF);
   if (reader.file) {
     std::fclose(reader.file);
     reader.file = nullptr;

@@ -8,20 +8,21 @@
 #include "sound/pump.h"
 
 #include "machine/clock_internal.h"
-#include "machine/host.h"
+#include "host/host.h"
 #include "sound/chip.h"
 #include "sound/ports_internal.h"
 #include "sound/queue.h"
 
 namespace {
 
-inline constexpr uint32_t START_BUFFER_LENGTH = 512;       // samples, about 11.6 ms
-inline constexpr uint32_t WINDOW_SAMPLES_MAX  = 176400;    // 4 s of samples ...
-inline constexpr uint32_t WINDOW_TICKS_DROP   = 14181600;  // ... and the same 4 s in sound ticks
-inline constexpr uint32_t SHRINK_ABOVE        = 4096;      // lengths up to this never shrink
-inline constexpr uint32_t STALL_SAMPLES_MIN   = 22050;     // 0.5 s: see stall_ticks()
-inline constexpr uint32_t PROVEN_SAMPLES      = 22050;     // 0.5 s heard: sound works here
-inline constexpr uint32_t REOPEN_INTERVAL     = 3545400;   // sound ticks: 1 s between reopenings
+inline constexpr uint32_t START_BUFFER_LENGTH = 512;   // samples, about 11.6 ms
+inline constexpr uint32_t WINDOW_SECONDS      = 4;     // the latency window's trim
+inline constexpr uint32_t WINDOW_SAMPLES_MAX  = WINDOW_SECONDS * SAMPLE_RATE;             // 176400
+inline constexpr uint32_t WINDOW_TICKS_DROP   = WINDOW_SECONDS * SOUND_TICKS_PER_SECOND;  // 14181600
+inline constexpr uint32_t SHRINK_ABOVE        = 4096;  // lengths up to this never shrink
+inline constexpr uint32_t STALL_SAMPLES_MIN   = SAMPLE_RATE / 2;  // 0.5 s: see stall_ticks()
+inline constexpr uint32_t PROVEN_SAMPLES      = SAMPLE_RATE / 2;  // 0.5 s heard: sound works here
+inline constexpr uint32_t REOPEN_INTERVAL     = SOUND_TICKS_PER_SECOND;  // 1 s between reopenings
 
 int          sound_available;      // -1 once the stream opened at start-up, else 0
 HostStream*  audio_stream;         // the host stream, null while stopped

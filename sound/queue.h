@@ -5,11 +5,10 @@
 #pragma once
 #include <cstdint>
 
+#include "host/rates.h"
+
 inline constexpr uint8_t EVENT_MARK = 16;  // event type of a write to PORT_MARK
 inline constexpr uint8_t EVENT_SYNC = 17;  // event type of the pump's sync points
-
-inline constexpr uint32_t SAMPLES_PER_UNIT = 147;    // output samples per ...
-inline constexpr uint32_t TICKS_PER_UNIT   = 11818;  // ... this many sound ticks
 
 // Whole samples that `ticks` sound ticks are worth, in the pump's 32-bit
 // arithmetic (the product wraps beyond 29217465 ticks, about 8.2 s).

@@ -18,6 +18,7 @@
 #include "machine/machine.h"
 #include "sound/ports.h"
 #include "sound/psg.h"
+#include "sound/registers.h"
 
 namespace {
 
@@ -25,12 +26,7 @@ namespace {
 // the top four bits are the pixel value (0..15).
 constexpr int LOGO_WIDTH = 320, LOGO_HEIGHT = 42;
 
-// Sound chip registers used by the effect (channel C).
-constexpr int REG_C_PERIOD_LOW  = 4;   // tone period, bits 7..0
-constexpr int REG_C_PERIOD_HIGH = 5;   // tone period, bits 11..8
-constexpr int REG_MIXER         = 7;   // bit set = off: tones A B C (0..2), noise (3..5)
-constexpr int REG_C_AMPLITUDE   = 10;  // 0..15
-constexpr int EFFECT_FRAMES     = 15;  // the effect's length: 0.3 s
+constexpr int EFFECT_FRAMES = 15;  // the sound effect's length: 0.3 s
 
 struct Scene {
   Sprite* logo = nullptr;   // the picture, 16 luma variants
@@ -111,7 +107,6 @@ int program_main(int argc, char** argv) {
   scene.logo = picture_load(data_path(data, "logo.raw"), LOGO_WIDTH, LOGO_HEIGHT, 15, 0);
   const uint8_t grey = 10;
   scene.fill = sprite_create(COLOUR_MODE_CHROMA, &grey, PIXEL_FORMAT_BYTE, 1, 1, 0);
-  bank_clear();
   const int found = scene.logo && bank_load(data_path(data, "tahoma.fnt")) &&
                     psg_open(data_path(data, "menu2.psg"), -1);
   if (!found) {

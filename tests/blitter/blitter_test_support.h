@@ -1,17 +1,25 @@
 // Helpers shared by the blitter's tests: a started machine, sprites built
-// from a pixel rule, and the back buffer.
+// from a pixel rule, and the bitmap they draw into.
 #pragma once
 #include <cerrno>
 #include <cstdint>
 #include <vector>
 
+#include "blitter/draw_internal.h"
 #include "blitter/sprite.h"
 #include "tests/support/headless.h"
 
-// Starts the machine (once) with the clock at a frame start and the host's
-// error number cleared.
+// The bitmap the tests draw into (320 x 240), as the machine's back buffer.
+inline HostBitmap* test_target() {
+  static HostBitmap* target = host_bitmap_create(SCREEN_WIDTH, SCREEN_HEIGHT);
+  return target;
+}
+
+// Starts the machine (once) with the clock at a frame start, drawing into
+// test_target(), and the host's error number cleared.
 inline void blitter_test_start() {
   test_machine_start();
+  draw_set_target(test_target());
   *host_errno() = 0;
 }
 
@@ -24,4 +32,5 @@ inline Sprite* make_sprite(int width, int height, int (*rule)(int, int), int32_t
   return sprite_create(mode, data.data(), PIXEL_FORMAT_BYTE, width, height, key);
 }
 
-inline void clear_back_buffer(uint8_t value) { host_bitmap_clear(machine_back_buffer(), value); }
+inline void clear_back_buffer(uint8_t value) { host_bitmap_clear(test_target(), value); }
+inline uint8_t test_pixel(int column, int row) { return test_target()->line[row][column]; }

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 #include <xalleg.h>
 
-#include "machine/host.h"
+#include "host/host.h"
 
 TEST(DesktopHost, ShowsThePictureStretchedThroughThePaletteAndReadsKeysByCode) {
   ASSERT_EQ(host_start(), -1) << host_error();

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "machine/keyboard.h"
+#include "machine/machine_internal.h"
 #include "tests/support/headless.h"
 
 namespace {
@@ -46,22 +47,24 @@ TEST(MachineClock, WaitChargesUpToTheNextLineOrFrameAndFramesPassInOneCharge) {
 }
 
 TEST(MachineDisplay, TogglesThroughTheModesAndFallsBack) {
-  // From the window: the modes tried, and where the machine then stands
-  // (the next toggle's first request says which kind it left).
-  const struct { int refused, attempt, result; std::vector<int> tried; int next; } rows[] = {
-      {0, 0, -1, {FS320}, WIN640},          {1, 0, -1, {FS320, FS640}, WIN640},
-      {3, 0, -1, {FS320, FS640, WIN640}, FS320}, {7, 0, 0, {FS320, FS640, WIN640}, FS320},
-      {7, 1, 0, {FS320, FS640}, WIN640}};
+  // From the window, full screen wished: the modes tried, and where the
+  // machine then stands (the next Alt+Enter's first request says which kind
+  // it left).
+  const struct { int refused, result; std::vector<int> tried; int next; } rows[] = {
+      {0, -1, {FS320}, WIN640},                {1, -1, {FS320, FS640}, WIN640},
+      {3, -1, {FS320, FS640, WIN640}, FS320},  {7, 0, {FS320, FS640, WIN640}, FS320}};
   start();
   for (const auto& row : rows) {
     test_fresh([&] {
       refused = row.refused;
-      EXPECT_EQ(machine_set_display(row.attempt), row.result) << "refused " << row.refused;
+      EXPECT_EQ(machine_set_display(-1), row.result) << "refused " << row.refused;
       EXPECT_EQ(requests, row.tried) << "refused " << row.refused;
       EXPECT_STREQ(machine_host_error(), "");
       refused = 0;
       requests.clear();
-      machine_set_display(0);
+      headless_key(HOST_KEY_ALT, -1);
+      headless_key(HOST_KEY_ENTER, -1);
+      machine_wait(1);
       EXPECT_EQ(requests.at(0), row.next) << "refused " << row.refused;
     });
   }

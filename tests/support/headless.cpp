@@ -35,12 +35,3 @@ void test_fresh(const std::function<void()>& body) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 #endif
 }
-
-int test_count_pixels(const HostBitmap* bitmap, uint8_t value) {
-  int count = 0;
-  for (int y = 0; y < bitmap->h; ++y)
-    for (int x = 0; x < bitmap->w; ++x) count += bitmap->line[y][x] == value;
-  return count;
-}
-
-uint8_t test_pixel(int column, int row) { return machine_back_buffer()->line[row][column]; }

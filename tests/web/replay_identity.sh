@@ -19,7 +19,7 @@ passed=0 failed=0
 same() {  # NAME PROGRAM KEYS FRAMES
   local args=(--data "$root/data" --keys "$3" --frames "$4" --out)
   "$native/$2" "${args[@]}" "$work/$1-native" > /dev/null
-  node --no-experimental-fetch "$web/${2##*/}.js" "${args[@]}" "$work/$1-web" > /dev/null
+  node --no-experimental-fetch "$web/$2.js" "${args[@]}" "$work/$1-web" > /dev/null
   # The out folders hold frames.txt, ports.txt and audio.wav.
   if diff -rq "$work/$1-native" "$work/$1-web"; then
     echo "ok   $1: $4 frames, the same frames.txt, ports.txt and audio.wav"; passed=$((passed + 1))

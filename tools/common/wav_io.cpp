@@ -1,8 +1,8 @@
 #include "tools/common/wav_io.h"
 
-namespace {
+#include "host/rates.h"
 
-constexpr uint32_t SAMPLE_RATE = 44100;
+namespace {
 
 void put_le(uint8_t* at, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) at[i] = uint8_t(value >> (8 * i));

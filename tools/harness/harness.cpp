@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "blitter/sprite.h"
-#include "machine/headless.h"
-#include "machine/host.h"
+#include "host/headless/headless.h"
+#include "host/host.h"
 #include "machine/machine.h"
 #include "machine/palette.h"
 #include "tools/common/cli.h"
@@ -31,7 +31,7 @@ namespace {
 
 // machine_init presents this many black frames before it returns: the
 // program's own frames are counted from the next present on.
-constexpr uint64_t START_FRAMES = 75;
+constexpr uint64_t START_FRAMES = MACHINE_START_FRAMES;
 constexpr long     MOST_FRAMES = 100000000;
 
 const char HELP[] =
@@ -313,7 +313,7 @@ int harness_run(const HarnessProgram& program, int argc, char** argv) {
   // Every frame lasts at least one machine frame, 882 samples: a run that
   // long is refused before anything is written. A program whose frames last
   // longer is stopped by the WAV writer itself, when it reaches the limit.
-  if (!wav_fits((START_FRAMES + uint64_t(run.options.frames)) * 882))
+  if (!wav_fits((START_FRAMES + uint64_t(run.options.frames)) * SAMPLES_PER_FRAME))
     return fail(CLI_FAILED, "the sound of " + std::to_string(run.options.frames) +
                                 " frames would pass the 4 GiB that audio.wav can hold");
   status = prepare(run.options);

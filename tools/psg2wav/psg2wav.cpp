@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "machine/headless.h"
+#include "host/headless/headless.h"
 #include "machine/machine.h"
 #include "sound/psg.h"
 #include "tools/common/cli.h"
@@ -110,7 +110,7 @@ Sink sink;
 // to the chip's all-positive output. It starts from silence (0), as the chip does.
 constexpr double PI = 3.14159265358979323846;
 constexpr double COUPLING_RC = 1.0 / (2.0 * PI * 20.0);
-constexpr double COUPLING_A = COUPLING_RC / (COUPLING_RC + 1.0 / 44100.0);
+constexpr double COUPLING_A = COUPLING_RC / (COUPLING_RC + 1.0 / SAMPLE_RATE);
 
 void collect(const uint16_t* samples, int32_t count) {
   if (!sink.centre) {
@@ -131,7 +131,9 @@ void collect(const uint16_t* samples, int32_t count) {
 // The samples a run of `frames` player steps writes at most: the 75 start-up
 // frames, then one frame of 882 samples a step (a step's writes come before
 // its frame ends, so --write-at adds nothing).
-uint64_t samples_of(int64_t frames) { return uint64_t(75 + frames) * 882; }
+uint64_t samples_of(int64_t frames) {
+  return uint64_t(MACHINE_START_FRAMES + frames) * SAMPLES_PER_FRAME;
+}
 
 }  // namespace
 

@@ -1,6 +1,6 @@
 // Key scripts of the replay tool: one line per loop frame, naming the keys
 // held during that frame by their names ("SPACE", "LEFT DOWN", or nothing:
-// Allegro's key names without KEY_, the HOST_KEY_ names of machine/host.h),
+// Allegro's key names without KEY_, the names of host/keys.h),
 // separated by blanks.
 #pragma once
 #include <string>

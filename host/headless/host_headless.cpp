@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "machine/headless.h"
-#include "machine/headless_internal.h"
-#include "machine/host.h"
-#include "machine/host_memory.h"
+#include "host/headless/headless.h"
+#include "host/headless/headless_internal.h"
+#include "host/host.h"
+#include "host/memory.h"
 
 HeadlessHost headless_host;
 
@@ -71,7 +71,7 @@ int32_t host_key_held(int32_t code) {
   return code > 0 && code < HOST_KEY_COUNT && keys[code] ? -1 : 0;
 }
 
-uint32_t host_ticks() { return uint32_t(rested_ms / 4) + extra_ticks; }
+uint32_t host_ticks() { return uint32_t(rested_ms / TIMER_TICK_MS) + extra_ticks; }
 void host_rest(uint32_t ms) { rested_ms += ms; }
 
 void host_port_written(uint32_t cycles, uint32_t port, int32_t value) {

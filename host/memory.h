@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "machine/host.h"
+#include "host/host.h"
 
 // One block, freed with std::free: the record, the row pointers, then the
 // rows. Null for a negative size or when there is no memory.

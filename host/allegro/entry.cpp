@@ -3,7 +3,7 @@
 // that a tool which brings its own main (a replay harness) never pulls it in.
 #include <allegro.h>
 
-#include "machine/machine.h"
+#include "host/program.h"
 
 // On Windows END_OF_MAIN() supplies WinMain, which passes this main to
 // Allegro's _WinMain; elsewhere it adds nothing the program needs.

@@ -15,6 +15,9 @@
 #pragma once
 #include <cstdint>
 
+#include "host/keys.h"
+#include "host/rates.h"
+
 // --- Start-up ---------------------------------------------------------------
 
 // Starts the host system, its keyboard and its 250 Hz timer. 0 when there is
@@ -64,33 +67,7 @@ int32_t host_close_requested();
 
 // --- Keyboard ---------------------------------------------------------------
 
-// The keys a host can report, numbered as Allegro 4 numbers them.
-enum HostKey : int32_t {
-  HOST_KEY_A = 1, HOST_KEY_B, HOST_KEY_C, HOST_KEY_D, HOST_KEY_E, HOST_KEY_F, HOST_KEY_G,
-  HOST_KEY_H, HOST_KEY_I, HOST_KEY_J, HOST_KEY_K, HOST_KEY_L, HOST_KEY_M, HOST_KEY_N,
-  HOST_KEY_O, HOST_KEY_P, HOST_KEY_Q, HOST_KEY_R, HOST_KEY_S, HOST_KEY_T, HOST_KEY_U,
-  HOST_KEY_V, HOST_KEY_W, HOST_KEY_X, HOST_KEY_Y, HOST_KEY_Z,
-  HOST_KEY_0, HOST_KEY_1, HOST_KEY_2, HOST_KEY_3, HOST_KEY_4, HOST_KEY_5, HOST_KEY_6,
-  HOST_KEY_7, HOST_KEY_8, HOST_KEY_9,
-  HOST_KEY_0_PAD, HOST_KEY_1_PAD, HOST_KEY_2_PAD, HOST_KEY_3_PAD, HOST_KEY_4_PAD,
-  HOST_KEY_5_PAD, HOST_KEY_6_PAD, HOST_KEY_7_PAD, HOST_KEY_8_PAD, HOST_KEY_9_PAD,
-  HOST_KEY_F1, HOST_KEY_F2, HOST_KEY_F3, HOST_KEY_F4, HOST_KEY_F5, HOST_KEY_F6, HOST_KEY_F7,
-  HOST_KEY_F8, HOST_KEY_F9, HOST_KEY_F10, HOST_KEY_F11, HOST_KEY_F12,
-  HOST_KEY_ESC, HOST_KEY_TILDE, HOST_KEY_MINUS, HOST_KEY_EQUALS, HOST_KEY_BACKSPACE,
-  HOST_KEY_TAB, HOST_KEY_OPENBRACE, HOST_KEY_CLOSEBRACE, HOST_KEY_ENTER, HOST_KEY_COLON,
-  HOST_KEY_QUOTE, HOST_KEY_BACKSLASH, HOST_KEY_BACKSLASH2, HOST_KEY_COMMA, HOST_KEY_STOP,
-  HOST_KEY_SLASH, HOST_KEY_SPACE, HOST_KEY_INSERT, HOST_KEY_DEL, HOST_KEY_HOME,
-  HOST_KEY_END, HOST_KEY_PGUP, HOST_KEY_PGDN, HOST_KEY_LEFT, HOST_KEY_RIGHT, HOST_KEY_UP,
-  HOST_KEY_DOWN, HOST_KEY_SLASH_PAD, HOST_KEY_ASTERISK, HOST_KEY_MINUS_PAD,
-  HOST_KEY_PLUS_PAD, HOST_KEY_DEL_PAD, HOST_KEY_ENTER_PAD, HOST_KEY_PRTSCR, HOST_KEY_PAUSE,
-  HOST_KEY_ABNT_C1, HOST_KEY_YEN, HOST_KEY_KANA, HOST_KEY_CONVERT, HOST_KEY_NOCONVERT,
-  HOST_KEY_AT, HOST_KEY_CIRCUMFLEX, HOST_KEY_COLON2, HOST_KEY_KANJI, HOST_KEY_EQUALS_PAD,
-  HOST_KEY_BACKQUOTE, HOST_KEY_SEMICOLON, HOST_KEY_COMMAND,
-  HOST_KEY_LSHIFT = 115, HOST_KEY_RSHIFT, HOST_KEY_LCONTROL, HOST_KEY_RCONTROL,
-  HOST_KEY_ALT, HOST_KEY_ALTGR, HOST_KEY_LWIN, HOST_KEY_RWIN, HOST_KEY_MENU,
-  HOST_KEY_SCRLOCK, HOST_KEY_NUMLOCK, HOST_KEY_CAPSLOCK,
-  HOST_KEY_COUNT  // codes are 1 .. HOST_KEY_COUNT - 1
-};
+// The keys are listed in host/keys.h (HostKey).
 
 // Non-zero while the key `code` is held. Read without a lock: the host's
 // keyboard handler may change it at any moment.
@@ -98,9 +75,7 @@ int32_t host_key_held(int32_t code);
 
 // --- Time -------------------------------------------------------------------
 
-inline constexpr int32_t HOST_TIMER_HZ = 250;  // one tick every 4 ms
-
-// Ticks of the 250 Hz timer since host_start, modulo 2^32. Late ticks may
+// Ticks of the TIMER_HZ (250 Hz) timer since host_start, modulo 2^32. Late ticks may
 // arrive in a burst; none is lost.
 uint32_t host_ticks();
 

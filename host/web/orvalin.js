@@ -1,5 +1,5 @@
 // The page around a program of the Orvalin machine: the host's browser side
-// (web/host_web.cpp reaches it as Module.orvalin). It shows the picture
+// (host_web.cpp reaches it as Module.orvalin). It shows the picture
 // on a canvas scaled by whole numbers, maps physical keys, touch buttons and
 // a gamepad to the machine's keys, counts the 250 Hz ticks from the page's
 // clock and plays the stream through WebAudio. Nothing runs and nothing
@@ -53,31 +53,24 @@ registerProcessor('orvalin-stream', class extends AudioWorkletProcessor {
   process(inputs, outputs) { this.player.process(outputs[0][0]); return true; }
 });`;
 
-// KeyboardEvent.code of each host key (HostKey numbering, from 1), '' where
-// a browser has no such key.
-const ORVALIN_KEY_NAMES = [
-  ...'ABCDEFGHIJKLMNOPQRSTUVWXYZ'.split('').map(c => 'Key' + c),
-  ...'0123456789'.split('').map(d => 'Digit' + d),
-  ...'0123456789'.split('').map(d => 'Numpad' + d),
-  ...Array.from({ length: 12 }, (_, i) => 'F' + (i + 1)),
-  'Escape', 'Backquote', 'Minus', 'Equal', 'Backspace', 'Tab', 'BracketLeft', 'BracketRight',
-  'Enter', 'Semicolon', 'Quote', 'Backslash', 'IntlBackslash', 'Comma', 'Period', 'Slash', 'Space',
-  'Insert', 'Delete', 'Home', 'End', 'PageUp', 'PageDown',
-  'ArrowLeft', 'ArrowRight', 'ArrowUp', 'ArrowDown',
-  'NumpadDivide', 'NumpadMultiply', 'NumpadSubtract', 'NumpadAdd', 'NumpadDecimal', 'NumpadEnter',
-  'PrintScreen', 'Pause', 'IntlRo', 'IntlYen', 'KanaMode', 'Convert', 'NonConvert',
-  '', '', '', '', 'NumpadEqual', '', '', '', '', '', '', '', '', '', '', '',
-  'ShiftLeft', 'ShiftRight', 'ControlLeft', 'ControlRight', 'AltLeft', 'AltRight',
-  'MetaLeft', 'MetaRight', 'ContextMenu', 'ScrollLock', 'NumLock', 'CapsLock',
-];
-const ORVALIN_KEY = Object.fromEntries(ORVALIN_KEY_NAMES.map((name, i) => [name, i + 1]).filter(([name]) => name));
-const ORVALIN_KEY_COUNT = ORVALIN_KEY_NAMES.length + 1;
-const K = { ESC: 59, ENTER: 67, SPACE: 75, LEFT: 82, RIGHT: 83, UP: 84, DOWN: 85, ALT: 119 };
+// The host's key list arrives with the machine's start (host/keys.h): each
+// key's name, code and KeyboardEvent.code. Until then no key is known.
+const ORVALIN_KEY_COUNT = 127;  // host key codes are 1..126
+function orvalin_keys(list) {
+  const keys = { byName: {}, byDom: {} };
+  for (const line of list.split('\n')) {
+    const [name, code, dom] = line.split(' ');
+    if (!name) continue;
+    keys.byName[name] = Number(code);
+    keys.byDom[dom] = Number(code);
+  }
+  return keys;
+}
 // Kept from the page while the machine runs: they would scroll it.
-const ORVALIN_KEPT = new Set([K.SPACE, K.LEFT, K.RIGHT, K.UP, K.DOWN]);
+const ORVALIN_KEPT = ['SPACE', 'LEFT', 'RIGHT', 'UP', 'DOWN'];
 // A standard-mapping gamepad's buttons: the d-pad, A, Back and Start.
-const ORVALIN_PAD = [[12, K.UP], [13, K.DOWN], [14, K.LEFT], [15, K.RIGHT], [0, K.SPACE],
-  [8, K.ESC], [9, K.ESC]];
+const ORVALIN_PAD = [[12, 'UP'], [13, 'DOWN'], [14, 'LEFT'], [15, 'RIGHT'], [0, 'SPACE'],
+  [8, 'ESC'], [9, 'ESC']];
 const ORVALIN_STREAM_QUEUE = 4096;  // samples a stream queues at least, as on the desktop
 
 function orvalin_page(factory) {
@@ -96,21 +89,23 @@ function orvalin_page(factory) {
   const sources = { keyboard: new Uint8Array(ORVALIN_KEY_COUNT),
     touch: new Uint8Array(ORVALIN_KEY_COUNT), pad: new Uint8Array(ORVALIN_KEY_COUNT) };
   const pressed_at = new Float64Array(ORVALIN_KEY_COUNT).fill(-2);
+  let keys = orvalin_keys('');
+  const K = name => keys.byName[name];
   let toggle = false;  // the machine's full-screen flag must follow the page: Alt+Enter
   const press = (source, code, down) => {
     if (down && !source[code]) pressed_at[code] = page.presents;
     source[code] = down ? 1 : 0;
   };
   const key = code => sources.keyboard[code] || sources.touch[code] || sources.pad[code] ||
-    page.presents - pressed_at[code] <= 1 || (toggle && (code === K.ALT || code === K.ENTER));
+    page.presents - pressed_at[code] <= 1 || (toggle && (code === K('ALT') || code === K('ENTER')));
   const release_all = () => { sources.keyboard.fill(0); sources.touch.fill(0); };
 
   function poll_gamepads() {
     sources.pad.fill(0);
     for (const pad of navigator.getGamepads ? navigator.getGamepads() : []) {
       if (!pad || pad.mapping !== 'standard') continue;
-      for (const [button, code] of ORVALIN_PAD)
-        if (pad.buttons[button] && pad.buttons[button].pressed) press(sources.pad, code, true);
+      for (const [button, name] of ORVALIN_PAD)
+        if (pad.buttons[button] && pad.buttons[button].pressed) press(sources.pad, K(name), true);
     }
   }
 
@@ -189,9 +184,14 @@ function orvalin_page(factory) {
   document.addEventListener('visibilitychange', show_hidden_state);
   window.addEventListener('blur', release_all);
 
-  // The host's calls (web/host_web.cpp).
+  // The host's calls (host_web.cpp).
   const host = {
-    start() { t0 = work_start = performance.now(); fit(); return context ? -1 : 0; },
+    start(list) {
+      keys = orvalin_keys(list);
+      t0 = work_start = performance.now();
+      fit();
+      return context ? -1 : 0;
+    },
     mode(fullscreen) {
       if (fullscreen && !document.fullscreenEnabled) return 0;
       machine_fullscreen = fullscreen;
@@ -225,7 +225,8 @@ function orvalin_page(factory) {
     title(text) { document.title = text; },
     closeRequested() { return closing ? -1 : 0; },
     key(code) { return key(code) ? -1 : 0; },
-    ticks() { return Math.floor((performance.now() - t0) / 4) | 0; },
+    // Milliseconds of the machine's clock: the page's, less the time hidden.
+    now() { return performance.now() - t0; },
     // The machine sleeps for `ms`, and on while the page is hidden.
     rest(ms) {
       page.busy += performance.now() - work_start;
@@ -312,13 +313,15 @@ function orvalin_page(factory) {
   $('quit').addEventListener('click', e => { e.currentTarget.blur(); closing = true; });
 
   const key_event = down => event => {
-    const code = ORVALIN_KEY[event.code];
+    const code = keys.byDom[event.code];
     if (!running) {
       if (down && !cover.hidden) start(event);
       return;
     }
     if (!code) return;
-    if (ORVALIN_KEPT.has(code) || (code === K.ENTER && event.altKey)) event.preventDefault();
+    if (ORVALIN_KEPT.some(name => K(name) === code) || (code === K('ENTER') && event.altKey)) {
+      event.preventDefault();
+    }
     press(sources.keyboard, code, down);
   };
   window.addEventListener('keydown', key_event(true));
@@ -330,12 +333,11 @@ function orvalin_page(factory) {
   if (navigator.maxTouchPoints > 0 || matchMedia('(pointer: coarse)').matches) show_touch();
   window.addEventListener('touchstart', show_touch, { passive: true });
   for (const button of touch.querySelectorAll('button')) {
-    const code = Number(button.dataset.key);
-    const up = () => press(sources.touch, code, false);
+    const up = () => press(sources.touch, K(button.dataset.key), false);
     button.addEventListener('pointerdown', e => {
       e.preventDefault();
       button.setPointerCapture(e.pointerId);
-      press(sources.touch, code, true);
+      press(sources.touch, K(button.dataset.key), true);
     });
     for (const type of ['pointerup', 'pointercancel', 'lostpointercapture']) button.addEventListener(type, up);
     button.addEventListener('contextmenu', e => e.preventDefault());

@@ -14,16 +14,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "machine/host.h"
+#include "host/host.h"
 
 // Host key codes are Allegro's own, so the keys held are read by code.
 constexpr bool same_code(int host, int allegro) { return host == allegro; }
-static_assert(same_code(HOST_KEY_A, KEY_A) && same_code(HOST_KEY_9, KEY_9) &&
-              same_code(HOST_KEY_ESC, KEY_ESC) && same_code(HOST_KEY_SPACE, KEY_SPACE) &&
-              same_code(HOST_KEY_DOWN, KEY_DOWN) && same_code(HOST_KEY_COMMAND, KEY_COMMAND) &&
-              same_code(HOST_KEY_LSHIFT, KEY_LSHIFT) && same_code(HOST_KEY_ALT, KEY_ALT) &&
-              same_code(HOST_KEY_CAPSLOCK, KEY_CAPSLOCK) && same_code(HOST_KEY_COUNT, KEY_MAX),
-              "host key codes are Allegro's own");
+#define HOST_KEY_IS_ALLEGROS(name, code, dom) \
+  static_assert(same_code(HOST_KEY_##name, KEY_##name), "KEY_" #name " is Allegro's " #code);
+HOST_KEY_LIST(HOST_KEY_IS_ALLEGROS)
+#undef HOST_KEY_IS_ALLEGROS
+static_assert(same_code(HOST_KEY_COUNT, KEY_MAX), "the host knows all of Allegro's keys");
 
 namespace {
 
@@ -72,7 +71,7 @@ int32_t host_start() {
   install_timer();
   enable_hardware_cursor();
   set_display_switch_mode(SWITCH_BACKGROUND);
-  install_int_ex(timer_tick, BPS_TO_TIMER(HOST_TIMER_HZ));
+  install_int_ex(timer_tick, BPS_TO_TIMER(TIMER_HZ));
   return -1;
 }
 
@@ -152,7 +151,7 @@ int32_t host_sound_install() {
 void host_sound_remove() { remove_sound(); }
 
 HostStream* host_stream_open(uint32_t length) {
-  return reinterpret_cast<HostStream*>(play_audio_stream(int(length), 16, 0, 44100, 128, 128));
+  return reinterpret_cast<HostStream*>(play_audio_stream(int(length), 16, 0, SAMPLE_RATE, 128, 128));
 }
 
 void host_stream_close(HostStream* stream) {

@@ -9,21 +9,25 @@
 // runtime and the program run unchanged. Key events, audio reports and
 // resizes are all handled while the machine rests.
 //
-// The page's side (web/orvalin.js) owns the canvas, the events and the audio
+// The page's side (orvalin.js) owns the canvas, the events and the audio
 // graph; the calls below reach it as Module.orvalin. This file also holds the
 // page's main, which calls the program's program_main.
 #include <emscripten.h>
 
 #include <cerrno>
+#include <cmath>
+#include <string>
 #include <vector>
 
-#include "machine/host.h"
-#include "machine/host_memory.h"
-#include "machine/machine.h"
+#include "host/host.h"
+#include "host/memory.h"
+#include "host/program.h"
 
 // --- The page's side --------------------------------------------------------
 
-EM_JS(int32_t, web_start, (), { return Module.orvalin.start(); });
+// The page learns the keys from the host's own list (host/keys.h): one line
+// "NAME CODE DOM_CODE" a key.
+EM_JS(int32_t, web_start, (const char* keys), { return Module.orvalin.start(UTF8ToString(keys)); });
 EM_JS(int32_t, web_set_mode, (int32_t fullscreen), { return Module.orvalin.mode(fullscreen); });
 EM_JS(void, web_present, (const uint32_t* rgba, int32_t width, int32_t height), {
   Module.orvalin.present(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height);
@@ -31,7 +35,7 @@ EM_JS(void, web_present, (const uint32_t* rgba, int32_t width, int32_t height), 
 EM_JS(void, web_set_title, (const char* title), { Module.orvalin.title(UTF8ToString(title)); });
 EM_JS(int32_t, web_close_requested, (), { return Module.orvalin.closeRequested(); });
 EM_JS(int32_t, web_key_held, (int32_t code), { return Module.orvalin.key(code); });
-EM_JS(uint32_t, web_ticks, (), { return Module.orvalin.ticks(); });
+EM_JS(double, web_now_ms, (), { return Module.orvalin.now(); });
 // Asyncify unwinds the program here and rewinds it when the page's promise
 // is kept.
 EM_ASYNC_JS(void, web_rest, (uint32_t ms), { await Module.orvalin.rest(ms); });
@@ -66,7 +70,10 @@ int main(int argc, char** argv) {
 int32_t host_start() {
   // Opaque black until the machine sets its palette.
   for (uint32_t& colour : palette_rgba) colour = 0xFF000000u;
-  started = web_start() != 0;
+  std::string keys;
+  for (const HostKeyName& k : HOST_KEY_NAMES)
+    if (k.dom_code[0]) keys += std::string(k.name) + " " + std::to_string(k.code) + " " + k.dom_code + "\n";
+  started = web_start(keys.c_str()) != 0;
   return started ? -1 : 0;
 }
 
@@ -124,7 +131,7 @@ int32_t host_key_held(int32_t code) {
 // Counted from the page's clock, never delivered in a burst of its own: a
 // page that ran late shows the whole gap at once, and the machine's pacing
 // drops such a backlog instead of catching it up.
-uint32_t host_ticks() { return web_ticks(); }
+uint32_t host_ticks() { return uint32_t(int64_t(std::floor(web_now_ms() / TIMER_TICK_MS))); }
 
 // The page runs its events while the machine sleeps. While the page is hidden
 // the machine stays asleep and the page's clock for it stands still, with

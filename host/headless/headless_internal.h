@@ -1,5 +1,5 @@
 // The headless host's record, shared by its display and sound halves.
 #pragma once
-#include "machine/headless.h"
+#include "host/headless/headless.h"
 
 extern HeadlessHost headless_host;

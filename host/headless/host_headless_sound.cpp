@@ -6,14 +6,11 @@
 #include <cstddef>
 #include <vector>
 
-#include "machine/headless.h"
-#include "machine/headless_internal.h"
-#include "machine/host.h"
+#include "host/headless/headless.h"
+#include "host/headless/headless_internal.h"
+#include "host/host.h"
 
 namespace {
-
-inline constexpr uint64_t SAMPLES_PER_UNIT = 147;    // output samples per ...
-inline constexpr uint64_t TICKS_PER_UNIT   = 11818;  // ... this many sound ticks
 
 std::vector<uint16_t> buffer;         // the stream's one buffer
 uint64_t              ticks;          // sound ticks since the sound started, never wrapping
@@ -28,7 +25,7 @@ char                  stream_token;   // its address stands for the stream
 uint64_t owed(uint32_t sound_time) {
   ticks += sound_time - last_time;
   last_time = sound_time;
-  return ticks * SAMPLES_PER_UNIT / TICKS_PER_UNIT;
+  return ticks * SAMPLES_PER_UNIT / TICKS_PER_UNIT;  // 64-bit: never wraps
 }
 
 }  // namespace
