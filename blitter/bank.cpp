@@ -41,10 +41,6 @@ int32_t width_of(const char* text) {
 
 }  // namespace
 
-void bank_clear() {
-  for (Sprite*& glyph : sprite_bank.sprites) glyph = nullptr;
-}
-
 void bank_free() {
   for (int slot = BANK_SLOTS - 1; slot >= 0; --slot) {
     sprite_destroy(sprite_bank.sprites[slot]);

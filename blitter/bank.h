@@ -9,10 +9,6 @@ struct Sprite;
 inline constexpr int BANK_SLOTS = 256;
 inline constexpr int TEXT_BUFFER_SIZE = 2048;  // formatted text: 2047 characters at most
 
-// Forgets every glyph without destroying it; widths are kept. Called once at
-// start-up, when the bank holds nothing yet.
-void bank_clear();
-
 // Destroys every glyph (slot 255 first, 1 cycle each) and empties its slot.
 // Widths are kept.
 void bank_free();

@@ -54,6 +54,15 @@ int piece_choose(int draw) {
   return std::min(6, (r * 7) / 2047);
 }
 
+// Replaces every block offset (bx, by) by (a * by, b * bx).
+void piece_turn(float a, float b) {
+  for (auto& blk : current_piece.blocks) {
+    float bx = blk[0], by = blk[1];
+    blk[0] = a * by;
+    blk[1] = b * bx;
+  }
+}
+
 }  // namespace
 
 void board_clear() { std::fill(std::begin(board), std::end(board), uint8_t(0)); }
@@ -97,14 +106,6 @@ void piece_spawn() {
 int piece_spawn_and_test() {
   piece_spawn();
   return piece_collides();
-}
-
-void piece_turn(float a, float b) {
-  for (auto& blk : current_piece.blocks) {
-    float bx = blk[0], by = blk[1];
-    blk[0] = a * by;
-    blk[1] = b * bx;
-  }
 }
 
 void piece_rotate(int n) {

@@ -45,9 +45,6 @@ void piece_spawn();
 // the stack, which ends the game.
 int piece_spawn_and_test();
 
-// Replaces every block offset (bx, by) by (a * by, b * bx).
-void piece_turn(float a, float b);
-
 // Turns the piece a quarter turn anti-clockwise (n = 1) unless that collides.
 void piece_rotate(int n);
 

@@ -43,7 +43,10 @@ struct FlowState {
   int32_t key_latch;    // -1 after key_latch_arm, cleared by a frame without keys
 };
 
-FlowState flow = {STATE_LOGO_INTRO, 0, 15, 0, 0, CLEAR_FRAMES, 0, 0};
+// At start-up: the logo intro over the plain fill at its brightest grey.
+FlowState flow = {.game_state = STATE_LOGO_INTRO, .play_screen = 0, .fill_luma = 15,
+                  .board_luma = 0, .check_row = 0, .clear_delay = CLEAR_FRAMES,
+                  .prev_arrows = 0, .key_latch = 0};
 Sprite*   logo_sprite;   // 320 x 42, freed at the first change of state
 Sprite*   title_sprite;  // 195 x 26, loaded at the first change of state
 Sprite*   beach_sprite;  // 320 x 240 backdrop of the playfield
@@ -201,7 +204,6 @@ int game_start() {
     return 0;
   }
   machine_set_title("Orvalin: Quadrillo");
-  bank_clear();
   logo_sprite = picture_load("logo.raw", LOGO_WIDTH, LOGO_HEIGHT, 15, 0);
   psg_open("menu1.psg", 0);  // the title music plays once; its end brings the menu
   // Pixel value 10 has neutral colour differences in the chroma mode, so the

@@ -14,9 +14,11 @@ constexpr int32_t LINE_POINTS[5] = {0, 40, 100, 300, 1200};  // by rows cleared 
 constexpr int32_t LEVEL_DELAYS[LEVEL_MAX + 1] = {53, 49, 45, 41, 37, 33, 28, 22, 17, 10,
                                                  9,  8,  7,  6,  6,  5,  5,  4,  4,  3};
 
-// The countdown starts at 25 for the first game of a run; later games inherit
-// it (a game over leaves it at 1 from the last lock).
-ScoreState state = {0, 0, 0, 0, 0, 25, 0};
+// The first game of a run waits 25 frames (half a second) for its first
+// gravity step; later games inherit the countdown (a game over leaves it at 1
+// from the last lock).
+ScoreState state = {.score = 0, .lines = 0, .level = 0, .gravity_delay = 0, .pending_lines = 0,
+                    .drop_countdown = 25, .drop_phase = 0};
 
 }  // namespace
 

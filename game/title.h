@@ -11,7 +11,7 @@ inline constexpr int SCROLL_TEXT_LENGTH = 1709;  // characters, without the term
 inline constexpr int SCROLL_WINDOW_SIZE = 2048;  // bytes of the scroller window
 
 // The scrolling welcome and credits: ten paragraphs between runs of blanks,
-// ASCII 9..122 and no '%' (it is handed to the text drawer as its format).
+// ASCII 9..122 (it reaches the text drawer as a "%s" argument).
 extern const char scroll_text[SCROLL_TEXT_LENGTH + 1];
 
 // One frame of the logo intro: draws `logo` (320 x 42, may be absent) turned

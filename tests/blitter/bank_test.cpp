@@ -71,19 +71,13 @@ TEST(Bank, LoadsEveryRecordDrawsAndMeasuresText) {
   EXPECT_EQ(drawn("P", 3), (Bytes{lit(9), lit(9), lit(-1), lit(9), lit(9), lit(-1), lit(9), lit(9), lit(-1)} + Bytes(9, 0xEE)));
 }
 
-TEST(Bank, FreeClearAndFailedLoadsEmptyTheBankAndKeepTheWidths) {
+TEST(Bank, FreeAndFailedLoadsEmptyTheBankAndKeepTheWidths) {
   blitter_test_start();
   ASSERT_EQ(load(GLYPHS), -1);
   const uint32_t start = machine_total_cycles();
   bank_free();
   EXPECT_EQ(machine_total_cycles() - start, 6u) << "one cycle a glyph";
   EXPECT_EQ(sprite_memory_free(), 65536);
-  test_fresh([] {  // the forgotten glyphs are never freed: a child's leak
-    ASSERT_EQ(load(GLYPHS), -1);
-    bank_clear();
-    EXPECT_EQ(drawn("i", 1), Bytes(6, 0xEE)) << "cleared: no glyph";
-    EXPECT_EQ(sprite_memory_free(), 65536 - GLYPH_BYTES);
-  });
   for (bool missing : {false, true}) {
     ASSERT_EQ(load(GLYPHS), -1);
     EXPECT_EQ(missing ? bank_load("/no/such/bank.fnt") : load({}), missing ? 0 : -1);
