@@ -65,6 +65,14 @@ void host_set_title(const char* title);
 // -1 once the window's close button was pressed (never cleared).
 int32_t host_close_requested();
 
+// -1 when the host itself has changed the kind of mode since the last call
+// (a page's own full-screen button, or Esc leaving the browser's full
+// screen), with the kind it now shows in *fullscreen (-1 full screen, 0 a
+// window); 0 when it has not. The machine asks at every frame end and takes
+// the host's kind as its own, with no mode set and no key reported. Hosts
+// whose modes change only when the machine sets them always answer 0.
+int32_t host_display_changed(int32_t* fullscreen);
+
 // --- Keyboard ---------------------------------------------------------------
 
 // The keys are listed in host/keys.h (HostKey).

@@ -40,8 +40,12 @@ void pace_one_frame() {
 }
 
 // Alt+Enter is tested on the keys' state at this frame end, with no memory
-// of earlier frames: holding both toggles again at every frame end.
+// of earlier frames: holding both toggles again at every frame end. A host
+// that switched modes by its own means (a page's full-screen button) is
+// followed first, so that the toggle starts from what the host shows.
 void test_display_toggle() {
+  int32_t shown;
+  if (host_display_changed(&shown)) fullscreen = shown ? -1 : 0;
   if (host_key_held(HOST_KEY_ALT) && host_key_held(HOST_KEY_ENTER)) {
     sound_stream_stop();
     machine_set_display(~fullscreen);

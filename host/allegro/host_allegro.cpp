@@ -135,6 +135,7 @@ void host_set_title(const char* title) {
 }
 
 int32_t host_close_requested() { return close_requested.load(); }
+int32_t host_display_changed(int32_t*) { return 0; }
 
 int32_t host_key_held(int32_t code) {
   return code > 0 && code < KEY_MAX && key[code] ? -1 : 0;

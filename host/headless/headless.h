@@ -40,6 +40,10 @@ void headless_release_keys();
 // Presses the close button: the program's next quit question is answered yes.
 void headless_close();
 
+// The host's own controls switch to a full screen (non-zero) or a window:
+// the machine's next frame end takes that kind as its own.
+void headless_display_change(int32_t fullscreen);
+
 // Adds `ticks` ticks of the 250 Hz timer at once, as a host that fell behind
 // delivers them in a burst.
 void headless_timer_burst(uint32_t ticks);

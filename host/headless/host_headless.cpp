@@ -19,6 +19,8 @@ int32_t  close_pressed;   // -1 once headless_close was called
 bool     close_reported;  // the program has been told yes once
 uint64_t rested_ms;       // virtual time: the rests taken so far
 uint32_t extra_ticks;     // ticks delivered in bursts
+bool     display_change_pending;  // headless_display_change was called ...
+int32_t  display_changed_to;      // ... for this kind of mode
 
 }  // namespace
 
@@ -31,6 +33,11 @@ void headless_key(int32_t code, int32_t held) {
 void headless_release_keys() { std::memset(keys, 0, sizeof keys); }
 void headless_close() { close_pressed = -1; }
 void headless_timer_burst(uint32_t ticks) { extra_ticks += ticks; }
+
+void headless_display_change(int32_t fullscreen) {
+  display_change_pending = true;
+  display_changed_to = fullscreen ? -1 : 0;
+}
 uint64_t headless_rested_ms() { return rested_ms; }
 
 int32_t host_start() {
@@ -65,6 +72,13 @@ int32_t host_close_requested() {
     if (headless_host.close_seen) headless_host.close_seen();
   }
   return close_pressed;
+}
+
+int32_t host_display_changed(int32_t* fullscreen) {
+  if (!display_change_pending) return 0;
+  display_change_pending = false;
+  *fullscreen = display_changed_to;
+  return -1;
 }
 
 int32_t host_key_held(int32_t code) {

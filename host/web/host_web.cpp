@@ -34,6 +34,9 @@ EM_JS(void, web_present, (const uint32_t* rgba, int32_t width, int32_t height), 
 });
 EM_JS(void, web_set_title, (const char* title), { Module.orvalin.title(UTF8ToString(title)); });
 EM_JS(int32_t, web_close_requested, (), { return Module.orvalin.closeRequested(); });
+// 1 full screen, 0 a window: what the page shows when it changed by its own
+// means since the last call; -1 when it did not.
+EM_JS(int32_t, web_display_changed, (), { return Module.orvalin.displayChanged(); });
 EM_JS(int32_t, web_key_held, (int32_t code), { return Module.orvalin.key(code); });
 EM_JS(double, web_now_ms, (), { return Module.orvalin.now(); });
 // Asyncify unwinds the program here and rewinds it when the page's promise
@@ -121,6 +124,13 @@ void host_present(const HostBitmap* shown) {
 
 void host_set_title(const char* title) { web_set_title(title); }
 int32_t host_close_requested() { return web_close_requested() ? -1 : 0; }
+
+int32_t host_display_changed(int32_t* fullscreen) {
+  const int32_t shown = web_display_changed();
+  if (shown < 0) return 0;
+  *fullscreen = shown ? -1 : 0;
+  return -1;
+}
 
 // --- Keyboard and time ------------------------------------------------------
 

@@ -91,13 +91,12 @@ function orvalin_page(factory) {
   const pressed_at = new Float64Array(ORVALIN_KEY_COUNT).fill(-2);
   let keys = orvalin_keys('');
   const K = name => keys.byName[name];
-  let toggle = false;  // the machine's full-screen flag must follow the page: Alt+Enter
   const press = (source, code, down) => {
     if (down && !source[code]) pressed_at[code] = page.presents;
     source[code] = down ? 1 : 0;
   };
   const key = code => sources.keyboard[code] || sources.touch[code] || sources.pad[code] ||
-    page.presents - pressed_at[code] <= 1 || (toggle && (code === K('ALT') || code === K('ENTER')));
+    page.presents - pressed_at[code] <= 1;
   const release_all = () => { sources.keyboard.fill(0); sources.touch.fill(0); };
 
   function poll_gamepads() {
@@ -129,9 +128,17 @@ function orvalin_page(factory) {
   const is_fullscreen = () => !!document.fullscreenElement;
   const toggle_fullscreen = () => is_fullscreen() ? document.exitFullscreen()
     : screen.requestFullscreen().catch(() => {});
+  // The page changed its full screen by its own means (the button, Esc): the
+  // machine's flag follows it at its next frame end (host_display_changed).
+  let shown_change = -1;  // 1 full screen, 0 a window, -1 no change to report
+  const follow = shown => {
+    if (!running || shown === (machine_fullscreen !== 0)) return;
+    machine_fullscreen = shown ? -1 : 0;
+    shown_change = shown ? 1 : 0;
+  };
   document.addEventListener('fullscreenchange', () => {
     fit();
-    if (running && is_fullscreen() !== (machine_fullscreen !== 0)) toggle = true;
+    follow(is_fullscreen());
   });
 
   // Sound: one AudioContext for the page, made by the first click or key.
@@ -195,10 +202,10 @@ function orvalin_page(factory) {
     mode(fullscreen) {
       if (fullscreen && !document.fullscreenEnabled) return 0;
       machine_fullscreen = fullscreen;
-      toggle = false;
+      shown_change = -1;
       if (fullscreen && !is_fullscreen()) {
         // Refused (no recent click or key): the machine goes back to a window.
-        screen.requestFullscreen().catch(() => { if (running) toggle = true; });
+        screen.requestFullscreen().catch(() => follow(false));
       } else if (!fullscreen && is_fullscreen()) {
         document.exitFullscreen();
       }
@@ -224,6 +231,7 @@ function orvalin_page(factory) {
     },
     title(text) { document.title = text; },
     closeRequested() { return closing ? -1 : 0; },
+    displayChanged() { const shown = shown_change; shown_change = -1; return shown; },
     key(code) { return key(code) ? -1 : 0; },
     // Milliseconds of the machine's clock: the page's, less the time hidden.
     now() { return performance.now() - t0; },

@@ -90,6 +90,22 @@ TEST(MachineDisplay, HeldAltEnterTogglesAtEveryFrameEnd) {
      ;
 }
 
+TEST(MachineDisplay, FollowsAModeTheHostChangedByItself) {
+  // The host went full screen by its own means: no mode is set for it and no
+  // key seen, and the next Alt+Enter goes back to the window.
+  start();
+  test_fresh([] {
+    headless_display_change(-1);
+    machine_wait(1);
+    EXPECT_TRUE(requests.empty());
+    EXPECT_EQ(keyboard_read_row(3) & keyboard_read_row(8), 0xFF) << "no Alt, no Enter";
+    headless_key(HOST_KEY_ALT, -1);
+    headless_key(HOST_KEY_ENTER, -1);
+    machine_wait(1);
+    EXPECT_EQ(requests, std::vector<int>{WIN640});
+  });
+}
+
 // Pacing on the virtual timer: a frame end rests until five ticks (20 ms)
 // have come since the last; a backlog of five or more is dropped.
 TEST(MachinePacing, ALateHostDropsItsBacklogAndAnEarlyOneWaitsForTheFifthTick) {
