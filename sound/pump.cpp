@@ -233,10 +233,12 @@ void sound_advance(uint32_t ticks) {
 
   uint16_t* buffer = host_stream_buffer(audio_stream, clock_sound_time());
   if (buffer) {
-    // Once sound has worked, a host that took nothing for longer than a
-    // stall was gone or starting again, not slow: the latency window starts
-    // over with its service.
-    if (unproven_samples == 0 && unserved_ticks > stall_ticks()) restart_window();
+    // A host that took nothing for longer than a stall was gone or still
+    // starting, not slow: the latency window starts over with its service.
+    // Before sound has worked, only the wait before this charge counts: one
+    // long charge is the machine's time, not the host's.
+    const uint32_t waited = unproven_samples == 0 ? unserved_ticks : unserved_ticks - ticks;
+    if (waited > stall_ticks()) restart_window();
     unserved_ticks = 0;
     if (resume_pending) resume();
     do {

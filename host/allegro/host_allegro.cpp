@@ -9,6 +9,11 @@
 #endif
 
 #include <atomic>
+#include <chrono>
+#include <thread>
+#ifdef HOST_ALLEGRO_X11
+#include <dlfcn.h>
+#endif
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -144,27 +149,123 @@ int32_t host_key_held(int32_t code) {
 uint32_t host_ticks() { return ticks.load(); }
 void host_rest(uint32_t ms) { rest(ms); }
 
-int32_t host_sound_install() {
-  reserve_voices(1, 0);
-  return install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr) == 0 ? -1 : 0;
+// --- Sound -------------------------------------------------------------------
+//
+// Allegro's install_sound opens ALSA's default device, which may be a sound
+// server (PulseAudio) reached through ALSA's plugin; that plugin waits for
+// the server's answer without a time limit. A server that accepts the
+// connection and does not answer (stopped, busy starting, overloaded) would
+// hold the machine in its start-up, before any window, for as long as it
+// keeps silent. So the server is first asked on a thread of its own, which
+// touches nothing of Allegro's: ALSA's default device opened and closed
+// again. Only once it has answered does the machine's thread install
+// Allegro's sound; until then the stream is one that hands out no buffer,
+// and the sound starts at the first poll after the answer.
+
+namespace {
+
+enum : int { ASK_IDLE, ASK_WAITING, ASK_ANSWERED };
+std::atomic<int> asking{ASK_IDLE};  // the question to the sound server, on its thread
+
+#ifdef HOST_ALLEGRO_X11
+void ask_server() {
+  using Open = int (*)(void** pcm, const char* name, int stream, int mode);
+  using Close = int (*)(void* pcm);
+  // ALSA is loaded by name, as Allegro's own sound driver loads it: a
+  // system without it has no device to wait for.
+  if (void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL)) {
+    const auto open = reinterpret_cast<Open>(dlsym(alsa, "snd_pcm_open"));
+    const auto close = reinterpret_cast<Close>(dlsym(alsa, "snd_pcm_close"));
+    void* pcm = nullptr;
+    constexpr int PLAYBACK = 0, NONBLOCK = 1;
+    if (open && close && open(&pcm, "default", PLAYBACK, NONBLOCK) == 0) close(pcm);
+  }
+  asking.store(ASK_ANSWERED);
+}
+#endif
+
+// Whether the sound server has answered since the last install, asking it
+// anew if no question is pending and waiting up to `wait_ms` for the answer.
+bool server_answered(int wait_ms) {
+#ifdef HOST_ALLEGRO_X11
+  int idle = ASK_IDLE;
+  if (asking.compare_exchange_strong(idle, ASK_WAITING)) std::thread(ask_server).detach();
+  for (int waited = 0; asking.load() != ASK_ANSWERED && waited < wait_ms; waited += 2)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  return asking.load() == ASK_ANSWERED;
+#else
+  (void)wait_ms;
+  return true;
+#endif
 }
 
-void host_sound_remove() { remove_sound(); }
+bool install_pending;  // host_sound_install is waiting for the server's answer
+
+bool install_now() {
+  asking.store(ASK_IDLE);  // the next install asks again
+  install_pending = false;
+  reserve_voices(1, 0);
+  return install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr) == 0;
+}
+
+// The one stream there is at a time: Allegro's, or none yet while the server
+// has not answered.
+struct Stream {
+  AUDIOSTREAM* allegro;
+  uint32_t     length;
+};
+Stream stream_record;
+
+AUDIOSTREAM* play(uint32_t length) {
+  return play_audio_stream(int(length), 16, 0, SAMPLE_RATE, 128, 128);
+}
+
+}  // namespace
+
+int32_t host_sound_install() {
+  // A server that answers, or refuses, does so in milliseconds.
+  if (!server_answered(500)) {
+    install_pending = true;  // the stream starts once it answers
+    return -1;
+  }
+  return install_now() ? -1 : 0;
+}
+
+void host_sound_remove() {
+  install_pending = false;
+  remove_sound();
+}
 
 HostStream* host_stream_open(uint32_t length) {
-  return reinterpret_cast<HostStream*>(play_audio_stream(int(length), 16, 0, SAMPLE_RATE, 128, 128));
+  if (install_pending) {
+    stream_record = {nullptr, length};  // waiting for the server
+  } else {
+    AUDIOSTREAM* allegro = play(length);
+    if (!allegro) return nullptr;
+    stream_record = {allegro, length};
+  }
+  return reinterpret_cast<HostStream*>(&stream_record);
 }
 
 void host_stream_close(HostStream* stream) {
-  if (stream) stop_audio_stream(reinterpret_cast<AUDIOSTREAM*>(stream));
+  if (!stream) return;
+  if (stream_record.allegro) stop_audio_stream(stream_record.allegro);
+  stream_record = {nullptr, 0};
 }
 
 uint16_t* host_stream_buffer(HostStream* stream, uint32_t) {
-  return static_cast<uint16_t*>(get_audio_stream_buffer(reinterpret_cast<AUDIOSTREAM*>(stream)));
+  if (!stream) return nullptr;
+  if (!stream_record.allegro) {
+    // One install when the server has answered; failing that, silence.
+    if (!install_pending || !server_answered(0) || !install_now()) return nullptr;
+    stream_record.allegro = play(stream_record.length);
+    if (!stream_record.allegro) return nullptr;
+  }
+  return static_cast<uint16_t*>(get_audio_stream_buffer(stream_record.allegro));
 }
 
 void host_stream_release(HostStream* stream) {
-  free_audio_stream_buffer(reinterpret_cast<AUDIOSTREAM*>(stream));
+  if (stream && stream_record.allegro) free_audio_stream_buffer(stream_record.allegro);
 }
 
 void host_port_written(uint32_t, uint32_t, int32_t) {}

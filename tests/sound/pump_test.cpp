@@ -105,6 +105,17 @@ TEST(Pump, LatencyControlGrowsShrinksAndCaps) {
   EXPECT_EQ(fake_host.length, 32768u);
 }
 
+TEST(Pump, AStreamThatStartsLateIsNotTakenForASlowOne) {
+  // The host takes nothing for a second of frames (its sound server is
+  // starting), then keeps up: no longer buffers for that wait.
+  for (int late : {0, 1}) {
+    sound_test_start();
+    for (int f = 0; f < 50; ++f) serve(882, late ? 0 : 2);
+    for (int f = 0; f < 50; ++f) serve(882, 2);
+    EXPECT_EQ(fake_host.length, 512u) << "late " << late;
+  }
+}
+
 TEST(Pump, UnservedStreamIsReopenedOnceASecondAndResumesAtTheMachinesTime) {
   // Frames of 882 samples, a level written on channel A in each; the host
   // takes buffers as they play while `serving`.
