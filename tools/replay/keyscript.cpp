@@ -14,23 +14,30 @@ int keyscript_code(const std::string& name) {
 }
 
 int keyscript_read(const std::string& path, std::vector<std::vector<int>>& frames,
-                   std::string& error) {
+                   std::string& error, std::vector<std::string>* comments) {
   frames.clear();
+  if (comments) comments->clear();
   std::ifstream in(path);
   if (!in) {
     error = "cannot read the key script " + path;
     return 0;
   }
   std::string line;
-  while (std::getline(in, line)) {
+  for (long number = 1; std::getline(in, line); ++number) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     std::istringstream words(line);
     std::vector<int> held;
     std::string word;
-    while (words >> word) {
+    // A line whose first word starts with '#' is a comment, not a frame: a
+    // recorded run's header names its program, data and length there.
+    if (words >> word && word[0] == '#') {
+      if (comments) comments->push_back(line);
+      continue;
+    }
+    for (bool more = !word.empty(); more; more = bool(words >> word)) {
       int code = keyscript_code(word);
       if (!code) {
-        error = path + ":" + std::to_string(frames.size() + 1) + ": unknown key \"" + word + "\"";
+        error = path + ":" + std::to_string(number) + ": unknown key \"" + word + "\"";
         frames.clear();
         return 0;
       }

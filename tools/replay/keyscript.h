@@ -1,7 +1,7 @@
 // Key scripts of the replay tool: one line per loop frame, naming the keys
 // held during that frame by their names ("SPACE", "LEFT DOWN", or nothing:
-// Allegro's key names without KEY_, the names of host/keys.h),
-// separated by blanks.
+// Allegro's key names without KEY_, the names of host/keys.h), separated by
+// blanks. Lines whose first word starts with '#' are comments and no frame.
 #pragma once
 #include <string>
 #include <vector>
@@ -10,6 +10,7 @@
 int keyscript_code(const std::string& name);
 
 // Reads a whole key script. -1 on success with one list of key codes per
-// line in `frames`; 0 with `error` naming the line and the word on failure.
+// frame line in `frames` and, when asked for, the comment lines in
+// `comments`; 0 with `error` naming the line and the word on failure.
 int keyscript_read(const std::string& path, std::vector<std::vector<int>>& frames,
-                   std::string& error);
+                   std::string& error, std::vector<std::string>* comments = nullptr);
