@@ -23,7 +23,9 @@ Samples play(const Writes& writes, int count, const Writes& later = {}, int at =
   Samples out;
   sound_test_start_offline(&out);
   for (auto [reg, value] : writes) sound_test_write(reg, value);
-  sound_test_spend(ticks_for(uint64_t(at)) - clock_sound_time());
+  // The writes themselves took a few ticks: a time already passed is not
+  // waited for again (the unsigned difference would wrap to days of sound).
+  sound_test_spend(std::max(ticks_for(uint64_t(at)), clock_sound_time()) - clock_sound_time());
   for (auto [reg, value] : later) sound_test_write(reg, value);
   sound_test_spend(ticks_for(uint64_t(count)) + 1 - clock_sound_time());
   sound_test_end_offline();
