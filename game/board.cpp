@@ -92,6 +92,8 @@ int piece_collides() {
   return 0;
 }
 
+const Piece& piece_current() { return current_piece; }
+
 void piece_spawn() {
   const PieceKind& kind = PIECE_KINDS[piece_choose(lcg_rand())];
   for (int i = 0; i < 4; ++i) {

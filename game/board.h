@@ -37,6 +37,9 @@ void piece_stamp(int colour);
 // 0. Callers erase the piece first, so that it does not collide with itself.
 int piece_collides();
 
+// The falling piece as it stands, for tools that watch a game being played.
+const Piece& piece_current();
+
 // Places a new random piece (one draw of lcg_rand) at row 0, centred on
 // column 5 plus its start offset. Neither tests nor writes the board.
 void piece_spawn();
