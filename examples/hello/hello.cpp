@@ -2,10 +2,11 @@
 // writing one's own. It draws a raw picture scaled and tilted, prints text
 // with the font bank, moves the picture with the cursor keys, and on Space
 // changes the picture's palette variant and plays a sound effect by writing
-// the sound chip's ports, over a PSG tune. It ends on the close button.
+// the sound chip's ports, over a PSG tune. It ends on Esc or the close button.
 //
-// Usage: orvalin-hello [DATA_DIR]   (logo.raw, tahoma.fnt and menu2.psg of
-// the game's data files; DATA_DIR defaults to the working directory)
+// Usage: orvalin-hello [DATA_DIR]   (logo.raw, tahoma.fnt and menu2.psg,
+// installed beside this example in data/; DATA_DIR defaults to the working
+// directory)
 #include <cstdint>
 #include <cstdio>
 
@@ -114,7 +115,8 @@ int program_main(int argc, char** argv) {
   } else {
     // One pass per frame: read the keys, draw into the back buffer, show it
     // (this waits for the frame's end), then the sound for the next frame.
-    while (!machine_quit_requested()) {
+    // The keyboard matrix reads 0 for a key held.
+    while (!machine_quit_requested() && (keyboard_read_row(KEYBOARD_ROW_ESC) & KEYBOARD_BIT_ESC)) {
       read_keys(scene);
       draw(scene);
       machine_present();

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Installs the SDK from a build folder into a fresh prefix (what it holds is
-# checked in tests/packaging/debian_test.sh) and builds the example from a copy outside the tree, once with pkg-config
-# (its Makefile) and once with find_package(Orvalin) (its CMakeLists.txt).
-# Either way: the desktop program starts and, without an X server, refuses
-# with its one line and status 1; its headless twin, run twice on the golden
-# key script, gives the golden frames, port writes and audio both times, and
-# with no keys pressed gives other frames, port writes and audio.
+# checked in tests/packaging/debian_test.sh) and builds the example that it
+# installs, as a new maker would, once with pkg-config (its Makefile) and
+# once with find_package(Orvalin) (its CMakeLists.txt). Either way: the
+# desktop program starts and, without an X server, refuses with its one line
+# and status 1; its headless twin, run twice on the golden key script, gives
+# the golden frames, port writes and audio both times, with no keys pressed
+# other ones, and run without --frames on a script that presses Esc it ends
+# there, which with --frames is an error. Each installed header compiles on
+# its own; the installed data tools make a font bank, a picture and music
+# that the twin runs with.
 #
 # Usage: out_of_tree_build.sh BUILD_DIR EXAMPLE_DIR DATA_DIR CXX_COMPILER GOLDEN_DIR
 set -euo pipefail
@@ -32,13 +36,43 @@ check() {  # DIR: the two programs built there
     cmp "$golden/$f" "$1/keys/$f" && cmp "$golden/$f" "$1/again/$f" || fail "$1: $f is not the golden one"
     ! cmp -s "$1/keys/$f" "$1/none/$f" || fail "$1: $f the same without keys"
   done
-  echo "$1: refuses without a display; twin gives the golden run twice, another without keys"
+  # Esc ends the program: a run without --frames may end there. Esc is
+  # held from frame 2's present on, and the loop asks before drawing frame 3.
+  printf '\n\nESC\n\n\n' > "$work/esc.txt"
+  "$1/orvalin-hello-replay" --data "$data" --keys "$work/esc.txt" --out "$1/esc" > /dev/null ||
+    fail "$1: the run to Esc failed"
+  [ "$(wc -l < "$1/esc/frames.txt")" = 2 ] || fail "$1: the run to Esc has $(wc -l < "$1/esc/frames.txt") frames"
+  ! "$1/orvalin-hello-replay" --data "$data" --keys "$work/esc.txt" --frames 5 --out "$1/esc5" 2> /dev/null ||
+    fail "$1: with --frames 5 an end after frame 2 passed"
+  "$1/orvalin-hello-replay" --data "$mine" --keys "$golden/keys.txt" --frames 50 --out "$1/mine" > /dev/null ||
+    fail "$1: the twin does not run with the installed tools' data"
+  echo "$1: refuses without a display; twin gives the golden run twice, another without keys, ends on Esc"
 }
 
-cp -r "$example" "$work/pc"
+for header in $(cd "$prefix/include/orvalin" && find . -name '*.h'); do
+  echo "#include \"${header#./}\"" | "$cxx" -std=c++20 -fsyntax-only -I"$prefix/include/orvalin" -x c++ - ||
+    fail "$header does not compile alone against the installed headers"
+done
+installed=$prefix/share/doc/liborvalin-dev/examples/hello
+[ -r "$prefix/share/doc/liborvalin-dev/NOTATION.md" ] || fail "no score notation installed"
+# The example's data remade by the installed tools: a font bank of the
+# installed font's face, a picture, a tune (DejaVu, as the game's own).
+mine=$work/mine
+mkdir -p "$mine"
+"$prefix/bin/orvalin-fontbank" --font /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf --size 12 \
+  --out "$mine/tahoma.fnt" > /dev/null
+"$prefix/bin/orvalin-picture" --picture logo --font /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf \
+  --out "$mine/logo.raw" > /dev/null
+printf 'tempo 24\ninstrument beep vol 12 10 8\nA: @beep o4 l4 c e g >c\n' > "$mine/tune.txt"
+"$prefix/bin/orvalin-musicc" "$mine/tune.txt" --out "$mine/menu2.psg" > /dev/null
+"$prefix/bin/orvalin-psg2wav" "$mine/menu2.psg" "$mine/tune.wav" > /dev/null
+[ "$(stat -c %s "$mine/tune.wav")" -gt 44100 ] || fail "the installed tools' tune renders too short"
+cmp -s "$prefix/share/orvalin/tahoma.fnt" "$installed/data/tahoma.fnt" || fail "no ready font bank"
+
+cp -r "$installed" "$work/pc"
 PKG_CONFIG_PATH=$prefix/lib/pkgconfig make -s -C "$work/pc" CXX="$cxx"
 check "$work/pc"
-cp -r "$example" "$work/cm"
+cp -r "$installed" "$work/cm"
 cmake -S "$work/cm" -B "$work/cm/build" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_COMPILER="$cxx" > /dev/null
 cmake --build "$work/cm/build" > /dev/null
 check "$work/cm/build"

@@ -35,7 +35,7 @@ constexpr uint64_t START_FRAMES = MACHINE_START_FRAMES;
 constexpr long     MOST_FRAMES = 100000000;
 
 const char HELP[] =
-    "Usage: %s --data DIR --keys FILE --frames N --out DIR [options] [-- ARGUMENTS]\n"
+    "Usage: %s --data DIR --keys FILE [--frames N] --out DIR [options] [-- ARGUMENTS]\n"
     "\n"
     "Runs %s deterministically and faster than real time: the program's\n"
     "own code, from its start-up to its shut-down, with the keys held in each\n"
@@ -43,7 +43,9 @@ const char HELP[] =
     "e.g. \"SPACE\" or \"LEFT DOWN\"; an empty line or the frames after the last\n"
     "line hold no key). Frame 1 is the first frame the\n"
     "program presents after the machine's 75 black start-up frames. After frame\n"
-    "N the program is asked to quit, as by the close button.\n"
+    "N the program is asked to quit, as by the close button. Without --frames\n"
+    "the run lasts as many frames as FILE has lines, and the program may also\n"
+    "end by itself before (a program that quits on a key).\n"
     "\n"
     "The machine runs on the headless host: every graphics mode succeeds without\n"
     "a screen, the frames are paced by a virtual clock that never waits, and no\n"
@@ -60,7 +62,8 @@ const char HELP[] =
     "Options:\n"
     "  -d, --data DIR     the folder the program runs in: its data files\n"
     "  -k, --keys FILE    the key script\n"
-    "  -n, --frames N     frames to run (1..100000000)\n"
+    "  -n, --frames N     frames to run (1..100000000); the program must not end\n"
+    "                     before\n"
     "  -o, --out DIR      the out folder (created if missing)\n"
     "      --png K,K,...  also write these frames as pictures (frame-K.png)\n"
     "      --gif FILE     also write the frames as an animated GIF in the\n"
@@ -85,7 +88,8 @@ const char HELP[] =
     "The GIF goes where --gif says (relative to the working directory).\n"
     "\n"
     "Exit status: 0 on success, 1 when an input cannot be read, an output cannot\n"
-    "be written, the program ends before frame N or with a status other than 0,\n"
+    "be written, the program ends before frame N (with --frames) or with a\n"
+    "status other than 0,\n"
     "or its Sprites have not given back all of the 65536 bytes of sprite memory\n"
     "at shut-down, or the sound would pass the 4 GiB a WAV file can hold, 2 on\n"
     "a wrong command line.\n";
@@ -98,6 +102,7 @@ const CliOption OPTIONS[] = {
 struct Options {
   std::string              data, keys, out, gif;
   long                     frames = 0;
+  bool                     may_end = false;  // no --frames: the program may end first
   std::set<long>           png_frames;
   long                     gif_from = 1, gif_to = 0, gif_scale = 1;
   std::vector<std::string> program_args;  // the operands, handed to the program
@@ -139,14 +144,22 @@ int parse(int argc, char** argv, Options& options) {
   const int status = cli_parse(run.tool, argc, argv, args);
   if (status != CLI_GO_ON) return status;
   options.program_args = args.operands;
-  const char* required[] = {"data", "keys", "frames", "out"};
+  const char* required[] = {"data", "keys", "out"};
   for (const char* name : required)
     if (!cli_value(args, name)) return fail(CLI_USAGE, std::string("--") + name + " is missing (see --help)");
   options.data = *cli_value(args, "data");
   options.keys = *cli_value(args, "keys");
   options.out = *cli_value(args, "out");
-  if (!cli_number(run.tool, "frames", *cli_value(args, "frames"), 1, MOST_FRAMES, options.frames))
-    return CLI_USAGE;
+  if (const std::string* frames = cli_value(args, "frames")) {
+    if (!cli_number(run.tool, "frames", *frames, 1, MOST_FRAMES, options.frames)) return CLI_USAGE;
+  } else {
+    // As long as the script: read now, since the other numbers are bounded by it.
+    std::string error;
+    if (!keyscript_read(options.keys, run.script, error)) return fail(CLI_FAILED, error);
+    if (run.script.empty()) return fail(CLI_FAILED, options.keys + " holds no frame");
+    options.frames = long(run.script.size());
+    options.may_end = true;
+  }
   if (const std::string* list = cli_value(args, "png")) {
     size_t start = 0;
     while (start <= list->size()) {
@@ -268,7 +281,8 @@ void on_samples(const uint16_t* samples, int32_t count) { wav_write_chip(run.aud
 // Opens the outputs and enters the data folder: CLI_GO_ON or the status.
 int prepare(const Options& options) {
   std::string error;
-  if (!keyscript_read(options.keys, run.script, error)) return fail(CLI_FAILED, error);
+  if (!options.may_end && !keyscript_read(options.keys, run.script, error))
+    return fail(CLI_FAILED, error);
   namespace fs = std::filesystem;
   std::error_code failed;
   if (!fs::is_directory(options.data, failed))
@@ -332,11 +346,12 @@ int harness_run(const HarnessProgram& program, int argc, char** argv) {
   for (std::string& arg : run.options.program_args) program_argv.push_back(arg.data());
   program_argv.push_back(nullptr);
   const int exit_status = program.entry(int(program_argv.size() - 1), program_argv.data());
+  finish_line();  // a program that ended by itself left its last frame's line
   host.port_written = nullptr;
   headless_set(host);
 
   bool written = run.ok;
-  if (!run.ended) {
+  if (!run.ended && !run.options.may_end) {
     written = false;
     fail(CLI_FAILED, "the program ended after frame " + std::to_string(run.frame) + " of " +
                          std::to_string(run.options.frames));
