@@ -1,7 +1,7 @@
 # orvalin_add_web_program: a program of the Orvalin machine as web pages.
 #
 #   orvalin_add_web_program(NAME SOURCES file... [DATA file...]
-#                           [LIBRARIES library...] [TITLE text])
+#                           [LIBRARIES library...] [TITLE text] [REPLAY twin])
 #
 # Builds the sources against Orvalin::orvalin, the runtime on its browser
 # host, in a build made with Emscripten (emcmake cmake ...), and writes into
@@ -12,13 +12,30 @@
 #                                             also plays opened from disk.
 # Each DATA file lies in the program's working directory under its own name.
 # The page starts the program (with no arguments) at its first click or key.
+# With REPLAY, also the program's headless twin for node, `twin`.js in the
+# current build folder: the same sources with Orvalin::harness, run as
+#   node --no-experimental-fetch twin.js --data DIR --keys FILE --out DIR
+# and byte-identical to the native twin's run of the same key script.
+#
+# Debian's emcc runs its JavaScript tools (acorn, for one) under the first
+# `node` of PATH, and a node that is not Debian's own does not search
+# Debian's modules folder: every link made here names that folder.
+find_path(ORVALIN_NODE_MODULES acorn PATHS /usr/share/nodejs /usr/lib/nodejs NO_DEFAULT_PATH)
+set(ORVALIN_NODE_LAUNCHER "")
+if(ORVALIN_NODE_MODULES)
+  set(node_path ${ORVALIN_NODE_MODULES})
+  if(DEFINED ENV{NODE_PATH} AND NOT "$ENV{NODE_PATH}" STREQUAL "")
+    string(APPEND node_path ":$ENV{NODE_PATH}")
+  endif()
+  set(ORVALIN_NODE_LAUNCHER ${CMAKE_COMMAND} -E env "NODE_PATH=${node_path}")
+endif()
 if(NOT ORVALIN_WEB_FILES)
   set(ORVALIN_WEB_FILES ${CMAKE_CURRENT_LIST_DIR}/web)  # where the SDK installs them
 endif()
 set_property(GLOBAL PROPERTY ORVALIN_WEB_FILES ${ORVALIN_WEB_FILES})
 
 function(orvalin_add_web_program name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "TITLE" "SOURCES;DATA;LIBRARIES")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "TITLE;REPLAY" "SOURCES;DATA;LIBRARIES")
   get_property(files GLOBAL PROPERTY ORVALIN_WEB_FILES)
   if(NOT arg_TITLE)
     set(arg_TITLE ${name})
@@ -48,7 +65,8 @@ function(orvalin_add_web_program name)
     target_link_libraries(${target} PRIVATE Orvalin::orvalin ${arg_LIBRARIES})
     target_link_options(${target} PRIVATE ${options})
     set_target_properties(${target} PROPERTIES OUTPUT_NAME ${name} SUFFIX .js
-                          LINK_DEPENDS "${files}/orvalin.js;${arg_DATA}")
+                          LINK_DEPENDS "${files}/orvalin.js;${arg_DATA}"
+                          CXX_LINKER_LAUNCHER "${ORVALIN_NODE_LAUNCHER}")
   endforeach()
   target_link_options(${name} PRIVATE ${packed})
   add_custom_command(TARGET ${name} POST_BUILD
@@ -67,4 +85,11 @@ function(orvalin_add_web_program name)
             -P ${files}/page.cmake
     DEPENDS ${name}-single ${files}/page.html ${files}/page.cmake VERBATIM)
   add_custom_target(${name}-pages ALL DEPENDS ${site}/${name}.html ${site}/single/${name}.html)
+
+  if(arg_REPLAY)
+    add_executable(${arg_REPLAY} ${arg_SOURCES})
+    target_link_libraries(${arg_REPLAY} PRIVATE Orvalin::harness ${arg_LIBRARIES})
+    set_target_properties(${arg_REPLAY} PROPERTIES SUFFIX .js
+                          CXX_LINKER_LAUNCHER "${ORVALIN_NODE_LAUNCHER}")
+  endif()
 endfunction()

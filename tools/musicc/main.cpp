@@ -12,7 +12,8 @@ namespace {
 
 const char HELP[] =
     "usage: orvalin-musicc [options] SCORE.txt --out FILE.psg\n"
-    "Compiles a three-channel score (notation: tools/musicc/NOTATION.md) into\n"
+    "Compiles a three-channel score (notation: NOTATION.md among the SDK's\n"
+    "documents, /usr/share/doc/liborvalin-dev/ for the Debian package) into\n"
     "a PSG register recording, 50 frames per second, for a chip clocked at\n"
     "1772700 Hz.\n"
     "  -o, --out FILE       PSG file to write\n"
