@@ -26,10 +26,12 @@ fi
 ctest --test-dir "$build" --output-on-failure -L e2e
 
 # The browser build (build-web/, scripts/web.sh): the replay harness compiled
-# to wasm must run byte-identical to the native one, then the pages are
+# to wasm must run byte-identical to the native one, the SDK it installs must
+# build the example's pages and node twin in a plain shell, then the pages are
 # checked in headless Chromium through puppeteer-core (the version that
 # tests/web/package-lock.json pins).
 "$root/scripts/web.sh" --build
 npm ci --prefix "$root/tests/web" --no-audit --no-fund --loglevel=error
 "$root/tests/web/replay_identity.sh" "$build" "$root/build-web"
+"$root/tests/sdk/web_out_of_tree.sh" "$root/build-web" "$root/examples/hello/golden"
 node "$root/tests/web/page_test.js" "$build" "$root/build-web"

@@ -2,8 +2,11 @@
 # program: headers under include/orvalin, liborvalin.a and Allegro 4 through
 # pkg-config) and Orvalin::harness (the headless twin: liborvalin-harness.a,
 # with libpng, libcrypto and giflib).
-# Under Emscripten, Orvalin::orvalin is the runtime on the browser host, and
-# orvalin_add_web_program (OrvalinWeb.cmake) makes a program's pages.
+# orvalin_add_replay_test (OrvalinReplayTest.cmake) pins a program with a
+# golden replay. Under Emscripten, Orvalin::orvalin is the runtime on the
+# browser host, and orvalin_add_web_program (OrvalinWeb.cmake) makes a
+# program's pages.
+include(${CMAKE_CURRENT_LIST_DIR}/OrvalinReplayTest.cmake)
 if(EMSCRIPTEN)
   include(${CMAKE_CURRENT_LIST_DIR}/OrvalinWeb.cmake)
   include(${CMAKE_CURRENT_LIST_DIR}/OrvalinTargets.cmake)

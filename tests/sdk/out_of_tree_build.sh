@@ -7,7 +7,8 @@
 # and status 1; its headless twin, run twice on the golden key script, gives
 # the golden frames, port writes and audio both times, with no keys pressed
 # other ones, and run without --frames on a script that presses Esc it ends
-# there, which with --frames is an error. Each installed header compiles on
+# there, which with --frames is an error; the example's replay test passes on
+# the golden it writes and fails on a changed program. Each installed header compiles on
 # its own; the installed data tools make a font bank, a picture and music
 # that the twin runs with.
 #
@@ -76,3 +77,13 @@ cp -r "$installed" "$work/cm"
 cmake -S "$work/cm" -B "$work/cm/build" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_COMPILER="$cxx" > /dev/null
 cmake --build "$work/cm/build" > /dev/null
 check "$work/cm/build"
+# Its golden replay test: it passes on the golden it writes itself, and a
+# program that draws otherwise fails it, naming the frame and saving it.
+cmake --build "$work/cm/build" --target GoldenReplay.hello-golden > /dev/null
+ctest --test-dir "$work/cm/build" > /dev/null || fail "the example's replay test fails on its own golden"
+sed -i 's/"Hello from the Orvalin"/"Hello from the Orvalin!"/' "$work/cm/hello.cpp"
+cmake --build "$work/cm/build" > /dev/null
+! ctest --test-dir "$work/cm/build" --output-on-failure > "$work/changed.log" || fail "a changed program passed its golden"
+grep -q "^frame 1 differs" "$work/changed.log" && [ -s "$work/cm/build/GoldenReplay.hello/frame-1.png" ] ||
+  fail "the failed replay test named no frame or saved no picture: $(cat "$work/changed.log")"
+echo "$work/cm/build: the replay test passes on its golden and fails on a changed picture with frame-1.png"

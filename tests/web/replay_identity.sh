@@ -31,8 +31,8 @@ for golden in "$root"/tests/game/golden/*/keys.txt; do
   name=$(basename "$(dirname "$golden")")
   same "$name" tools/replay/quadrillo-replay "$golden" "$(wc -l < "$golden")"
 done
-same hello examples/hello/orvalin-hello-replay "$root/tests/sdk/golden/hello/keys.txt" \
-  "$(wc -l < "$root/tests/sdk/golden/hello/keys.txt")"
+same hello examples/hello/orvalin-hello-replay "$root/examples/hello/golden/keys.txt" \
+  "$(wc -l < "$root/examples/hello/golden/keys.txt")"
 same mashed tools/replay/quadrillo-replay "$work/mashed.keys" 3000
 echo "web replay: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

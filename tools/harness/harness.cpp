@@ -24,6 +24,7 @@
 #include "tools/common/png_io.h"
 #endif
 #include "tools/common/wav_io.h"
+#include "tools/harness/golden.h"
 #include "tools/replay/frame_hash.h"
 #include "tools/replay/keyscript.h"
 
@@ -72,6 +73,13 @@ const char HELP[] =
     "      --from N       the first frame of the GIF (default 1)\n"
     "      --to M         the last frame of the GIF (default the last frame)\n"
     "      --scale K      the GIF's pixels K x K (1..4, default 1)\n"
+    "      --golden DIR   hold the run to the golden replay kept in DIR\n"
+    "                     (frames.txt or frames.sha256, ports.txt or\n"
+    "                     ports.sha256, audio.sha256): the first frame or port\n"
+    "                     write that differs is named, and that frame written\n"
+    "                     as frame-K.png into the out folder\n"
+    "      --regenerate   with --golden: write this run's outputs into DIR\n"
+    "                     instead, in the form DIR keeps them\n"
     "      --help         show this help and exit\n"
     "      --version      show the version and exit\n"
     "\n"
@@ -90,17 +98,19 @@ const char HELP[] =
     "Exit status: 0 on success, 1 when an input cannot be read, an output cannot\n"
     "be written, the program ends before frame N (with --frames) or with a\n"
     "status other than 0,\n"
-    "or its Sprites have not given back all of the 65536 bytes of sprite memory\n"
+    "or differs from the golden replay of --golden, or its Sprites have not given back all of the 65536 bytes of sprite memory\n"
     "at shut-down, or the sound would pass the 4 GiB a WAV file can hold, 2 on\n"
     "a wrong command line.\n";
 
 const CliOption OPTIONS[] = {
     {"data", 'd', "DIR"}, {"keys", 'k', "FILE"}, {"frames", 'n', "N"}, {"out", 'o', "DIR"},
     {"png", 0, "K,K,..."}, {"gif", 0, "FILE"}, {"from", 0, "N"}, {"to", 0, "M"}, {"scale", 0, "K"},
+    {"golden", 0, "DIR"}, {"regenerate", 0, nullptr},
 };
 
 struct Options {
-  std::string              data, keys, out, gif;
+  std::string              data, keys, out, gif, golden;  // golden: absolute, "" for none
+  bool                     regenerate = false;
   long                     frames = 0;
   bool                     may_end = false;  // no --frames: the program may end first
   std::set<long>           png_frames;
@@ -129,6 +139,7 @@ struct Run {
   FILE*                         frames_file = nullptr;
   FILE*                         ports = nullptr;
   WavWriter                     audio;            // written as the samples come
+  GoldenCheck                   golden;           // with --golden, unless regenerating
 #ifdef QUADRILLO_HAVE_GIF
   GifWriter gif;
 #endif
@@ -194,6 +205,10 @@ int parse(int argc, char** argv, Options& options) {
     if (!cli_number(run.tool, n.name, *text, n.low, n.high, n.value)) return CLI_USAGE;
   }
   if (options.gif_from > options.gif_to) return fail(CLI_USAGE, "--from is after --to");
+  if (const std::string* golden = cli_value(args, "golden"))
+    options.golden = std::filesystem::absolute(*golden).string();
+  options.regenerate = cli_flag(args, "regenerate");
+  if (options.regenerate && options.golden.empty()) return fail(CLI_USAGE, "--regenerate belongs to --golden");
   return CLI_GO_ON;
 }
 
@@ -213,16 +228,31 @@ void hold_keys(long frame) {
     for (int code : run.script[size_t(frame - 1)]) headless_key(code, -1);
 }
 
+// The picture shown now as frame-K.png in the out folder (none in a build
+// without libpng).
+void write_png(long k) {
+#ifdef QUADRILLO_HAVE_PNG
+  const std::string path = run.out + "/frame-" + std::to_string(k) + ".png";
+  if (!png_write_indexed(path.c_str(), SCREEN_WIDTH, SCREEN_HEIGHT, run.shown.data(), SCREEN_WIDTH,
+                         run.palette)) {
+    run.ok = false;
+    fail(CLI_FAILED, "cannot write " + path);
+  }
+#else
+  (void)k;
+#endif
+}
+
 // A frame's line is written when the program has finished that frame: at the
 // next present or at the quit question, so that the note (the game's state)
 // is the one the frame left behind.
 void finish_line() {
   if (!run.line_pending) return;
   run.line_pending = false;
-  std::fprintf(run.frames_file, "%s %llu", shown_hash().c_str(),
-               static_cast<unsigned long long>(run.shown_frames));
-  if (run.program->frame_note) std::fprintf(run.frames_file, " %d", int(run.program->frame_note()));
-  std::fputc('\n', run.frames_file);
+  std::string line = shown_hash() + " " + std::to_string(run.shown_frames);
+  if (run.program->frame_note) line += " " + std::to_string(run.program->frame_note());
+  std::fprintf(run.frames_file, "%s\n", line.c_str());
+  if (!run.golden.dir.empty() && golden_frame(run.golden, run.frame, line)) write_png(run.frame);
 }
 
 void on_present(const HostBitmap* shown) {
@@ -244,16 +274,7 @@ void on_present(const HostBitmap* shown) {
   if (run.gif.file && k >= run.options.gif_from && k <= run.options.gif_to)
     gif_add(run.gif, run.shown.data(), SCREEN_WIDTH, run.shown_frames);
 #endif
-#ifdef QUADRILLO_HAVE_PNG
-  if (run.options.png_frames.count(k)) {
-    const std::string path = run.out + "/frame-" + std::to_string(k) + ".png";
-    if (!png_write_indexed(path.c_str(), SCREEN_WIDTH, SCREEN_HEIGHT, run.shown.data(),
-                           SCREEN_WIDTH, run.palette)) {
-      run.ok = false;
-      fail(CLI_FAILED, "cannot write " + path);
-    }
-  }
-#endif
+  if (run.options.png_frames.count(k)) write_png(k);
   hold_keys(k < run.options.frames ? k + 1 : 0);  // none after the script or the last frame
   // After the last frame the close button is pressed: the program's next
   // quit question is answered yes.
@@ -269,9 +290,14 @@ void on_close_seen() {
 }
 
 void on_port(uint32_t cycles, uint32_t port, int32_t value) {
-  if (run.ports)
-    std::fprintf(run.ports, "%u %04x %02x\n", unsigned(cycles), unsigned(port & 0xFFFF),
-                 unsigned(value) & 0xFF);
+  if (!run.ports) return;
+  char line[32];
+  std::snprintf(line, sizeof line, "%u %04x %02x", unsigned(cycles), unsigned(port & 0xFFFF),
+                unsigned(value) & 0xFF);
+  std::fprintf(run.ports, "%s\n", line);
+  // A write after frame K's present: frame K's picture is the one shown.
+  if (!run.golden.dir.empty() && golden_port(run.golden, run.frame, line) && run.frame > 0)
+    write_png(run.frame);
 }
 
 // The samples go to the file as they are rendered, so that a run of any
@@ -282,6 +308,8 @@ void on_samples(const uint16_t* samples, int32_t count) { wav_write_chip(run.aud
 int prepare(const Options& options) {
   std::string error;
   if (!options.may_end && !keyscript_read(options.keys, run.script, error))
+    return fail(CLI_FAILED, error);
+  if (!options.golden.empty() && !options.regenerate && !golden_open(run.golden, options.golden, error))
     return fail(CLI_FAILED, error);
   namespace fs = std::filesystem;
   std::error_code failed;
@@ -378,6 +406,21 @@ int harness_run(const HarnessProgram& program, int argc, char** argv) {
   if (!wav_close(run.audio)) {
     written = false;
     fail(CLI_FAILED, "cannot write " + run.out + "/audio.wav (a write failed, or the sound passed the 4 GiB a WAV file can hold)");
+  }
+  if (written && !run.options.golden.empty()) {
+    std::string report;
+    if (run.options.regenerate) {
+      if (!golden_write(run.options.golden, run.out, report)) return fail(CLI_FAILED, report);
+      std::printf("%s: wrote the golden replay %s (%ld frames)\n", run.tool.name, run.options.golden.c_str(), run.frame);
+    } else if (!golden_finish(run.golden, run.out, report)) {
+      const long k = run.golden.differing_frame;
+      std::fprintf(stderr, "%s: not the golden replay %s:\n%s", run.tool.name, run.options.golden.c_str(), report.c_str());
+      if (k > 0) std::fprintf(stderr, "  frame %ld as the run drew it: %s/frame-%ld.png\n", k, run.out.c_str(), k);
+      return CLI_FAILED;
+    } else {
+      std::printf("%s: %ld frames, %ld port writes and the audio match %s\n", run.tool.name, run.frame,
+                  run.golden.ports_seen, run.options.golden.c_str());
+    }
   }
   return written ? CLI_OK : CLI_FAILED;
 }
