@@ -20,7 +20,8 @@
 # Debian's emcc runs its JavaScript tools (acorn, for one) under the first
 # `node` of PATH, and a node that is not Debian's own does not search
 # Debian's modules folder: every link made here names that folder.
-find_path(ORVALIN_NODE_MODULES acorn PATHS /usr/share/nodejs /usr/lib/nodejs NO_DEFAULT_PATH)
+find_path(ORVALIN_NODE_MODULES acorn PATHS /usr/share/nodejs /usr/lib/nodejs NO_DEFAULT_PATH
+          NO_CMAKE_FIND_ROOT_PATH)  # outside the toolchain's sysroot
 set(ORVALIN_NODE_LAUNCHER "")
 if(ORVALIN_NODE_MODULES)
   set(node_path ${ORVALIN_NODE_MODULES})

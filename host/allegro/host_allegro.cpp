@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/allegro/watch.h"
 #include "host/host.h"
 
 // Host key codes are Allegro's own, so the keys held are read by code.
@@ -34,6 +35,14 @@ namespace {
 std::atomic<uint32_t> ticks;             // bumped by Allegro's timer thread at 250 Hz
 std::atomic<int32_t>  close_requested;   // set to -1 by the close button, never cleared
 char                  error_text[ALLEGRO_ERROR_SIZE];
+
+// A replay being watched (allegro_watch): its frames, and the presents so far.
+struct Watch {
+  bool                          on = false;
+  std::vector<std::vector<int>> frames;
+  uint32_t                      start_frames = 0;
+  uint64_t                      presents = 0;
+} watch;
 
 void timer_tick() { ticks.fetch_add(1); }
 void close_button() { close_requested.store(-1); }
@@ -128,8 +137,15 @@ void host_set_palette(const uint8_t colours[256][3]) {
   set_palette(palette);
 }
 
+static void hold_last_frame();
+
 void host_present(const HostBitmap* shown) {
   if (!screen) return;
+  // A watched replay ends at its last frame: the present after it is not shown.
+  if (watch.on && ++watch.presents > watch.start_frames + watch.frames.size()) {
+    hold_last_frame();
+    return;
+  }
   stretch_blit(static_cast<BITMAP*>(shown->native), screen, 0, 0, shown->w, shown->h, 0, 0,
                SCREEN_W, SCREEN_H);
 }
@@ -143,7 +159,21 @@ int32_t host_close_requested() { return close_requested.load(); }
 int32_t host_display_changed(int32_t*) { return 0; }
 
 int32_t host_key_held(int32_t code) {
+  if (watch.on) {
+    // The keys of the frame whose present comes next.
+    const uint64_t frame = watch.presents + 1 > watch.start_frames ? watch.presents + 1 - watch.start_frames : 0;
+    if (frame == 0 || frame > watch.frames.size()) return 0;
+    for (int held : watch.frames[size_t(frame - 1)])
+      if (held == code) return -1;
+    return 0;
+  }
   return code > 0 && code < KEY_MAX && key[code] ? -1 : 0;
+}
+
+void allegro_watch(const std::vector<std::vector<int>>& frames, uint32_t start_frames) {
+  watch.on = true;
+  watch.frames = frames;
+  watch.start_frames = start_frames;
 }
 
 uint32_t host_ticks() { return ticks.load(); }
@@ -269,3 +299,14 @@ void host_stream_release(HostStream* stream) {
 }
 
 void host_port_written(uint32_t, uint32_t, int32_t) {}
+
+// The replay's end: its last frame stays on the screen and its sound stops
+// (a stream left alone would repeat its last buffers) until the close button.
+static void hold_last_frame() {
+  if (stream_record.allegro) {
+    stop_audio_stream(stream_record.allegro);
+    stream_record.allegro = nullptr;
+  }
+  install_pending = false;
+  while (!close_requested.load()) rest(20);
+}

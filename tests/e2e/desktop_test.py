@@ -8,6 +8,8 @@
 #   the title menu and the sink then plays the replay's music;
 # - the audio server stopped for 3 s and started again: the music comes back;
 # - the close button ends the game, status 0, nothing printed or written;
+# - quadrillo-watch plays the replay's first 600 frames with its music and
+#   holds the last one until the close button;
 # - a second run, started while the audio server takes connections and does
 #   not answer, shows its window, plays its intro's music once the server
 #   answers, and ends without crashing when its X server is killed.
@@ -41,8 +43,8 @@ if (alone.returncode, alone.stdout, alone.stderr.count("\n")) != (1, "", 1) \
 # The replay: SPACE in frame 60, ESC in frame 62, then the menu and its music.
 open(work + "/keys", "w").write("\n" * 59 + "SPACE\n\nESC\n")
 subprocess.run([prefix + "/bin/quadrillo-replay", "--data", data, "--keys", work + "/keys", "--frames", "3000",
-                "--out", work + "/replay", "--png", "61,100"], check=True, stdout=subprocess.DEVNULL)
-playfield, menu = (np.asarray(Image.open(work + "/replay/frame-%d.png" % n).convert("RGB")) for n in (61, 100))
+                "--out", work + "/replay", "--png", "61,100,600"], check=True, stdout=subprocess.DEVNULL)
+playfield, menu, last = (np.asarray(Image.open(work + "/replay/frame-%d.png" % n).convert("RGB")) for n in (61, 100, 600))
 reference = sound_match.read_wav(work + "/replay/audio.wav")
 listing = lambda: sorted((e.path, e.stat().st_mtime_ns) for d in (folder, data) for e in os.scandir(d))
 before = listing()
@@ -115,6 +117,20 @@ try:
         fail("the close button did not end the game")
     if game.returncode or out or listing() != before:  # (ALSA says on stderr that its server went away)
         fail("close button: status %d, printed %r, wrote %s" % (game.returncode, out, set(listing()) ^ set(before)))
+    # quadrillo-watch plays the replay's first 600 frames in its window with
+    # the replay's sound, then holds frame 600 until the close button.
+    open(work + "/watch.keys", "w").write(open(work + "/keys").read() + "\n" * 538)
+    started.append(watch := subprocess.Popen([prefix + "/bin/quadrillo-watch", "--data", data, work + "/watch.keys"]))
+    window = desktop.find_window(TITLE, timeout=60)
+    # Its stream starts at the chip's silence, the lowest level, and catches
+    # up in its first seconds: the title menu's music from 4 s on.
+    if window is None or sound_match.heard(recorder, time.monotonic() + 4, reference) < sound_match.MATCH:
+        fail("quadrillo-watch: no window, or not the replay's sound")
+    if not desktop.until(lambda: (shown() == last).all(), 20) or time.sleep(1) or (shown() != last).any():
+        fail("quadrillo-watch: the replay's frame 600 is not held")
+    desktop.close_window(window)
+    if watch.wait(timeout=10):
+        fail("quadrillo-watch: status %d after the close button" % watch.returncode)
     # The second run meets an audio server that takes connections and does
     # not answer: its window comes all the same, and its music once the
     # server answers.

@@ -27,7 +27,7 @@ dpkg-deb -c "$game" > "$work/game"
 dpkg-deb -c "$dev" > "$work/dev"
 tools="orvalin-fontbank orvalin-musicc orvalin-picture orvalin-psg2wav"
 has game yes usr/lib/games/orvalin-quadrillo/quadrillo$ usr/games/orvalin-quadrillo$ usr/bin/quadrillo-replay$ \
-  usr/share/applications/orvalin-quadrillo.desktop$ usr/share/man/man6/orvalin-quadrillo.6.gz$
+  usr/bin/quadrillo-watch$ usr/share/man/man1/quadrillo-watch.1.gz$ usr/share/applications/orvalin-quadrillo.desktop$ usr/share/man/man6/orvalin-quadrillo.6.gz$
 has game no usr/include 'usr/lib/.*\.a' usr/lib/pkgconfig usr/lib/cmake '.*PROGRAMMING\.md' $(for t in $tools; do echo ".*/$t\$ .*/$t\.1"; done)
 has dev yes usr/include/orvalin/machine/machine.h$ usr/lib/liborvalin.a$ usr/lib/liborvalin-harness.a$ \
   usr/lib/pkgconfig/orvalin.pc$ usr/lib/pkgconfig/orvalin-harness.pc$ usr/lib/cmake/Orvalin/OrvalinConfig.cmake$ \

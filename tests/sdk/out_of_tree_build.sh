@@ -3,7 +3,8 @@
 # checked in tests/packaging/debian_test.sh) and builds the example that it
 # installs, as a new maker would, once with pkg-config (its Makefile) and
 # once with find_package(Orvalin) (its CMakeLists.txt). Either way: the
-# desktop program starts and, without an X server, refuses with its one line
+# desktop program and its watcher of recorded runs start and, without an X
+# server, refuse with the program's one line
 # and status 1; its headless twin, run twice on the golden key script, gives
 # the golden frames, port writes and audio both times, with no keys pressed
 # other ones, and run without --frames on a script that presses Esc it ends
@@ -27,6 +28,8 @@ check() {  # DIR: the two programs built there
   local out status=0
   out=$(env -u DISPLAY "$1/orvalin-hello" "$data" 2>&1) || status=$?
   [ $status = 1 ] && [[ $out == "orvalin-hello: no display could be opened"* ]] || fail "$1: $status: $out"
+  status=0 && out=$(env -u DISPLAY "$1/orvalin-hello-watch" --data "$data" "$golden/keys.txt" 2>&1) || status=$?
+  [ $status = 1 ] && [[ $out == "orvalin-hello: no display could be opened"* ]] || fail "$1: watch: $status: $out"
   for run in keys again none; do
     keys=$golden/keys.txt
     [ $run = none ] && keys=$work/none.txt

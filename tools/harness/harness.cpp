@@ -126,6 +126,7 @@ struct Run {
   Options                       options;
   std::string                   out;              // the out folder, absolute
   std::vector<std::vector<int>> script;
+  std::vector<std::string>      comments;         // the script's comment lines
   uint64_t                      presents = 0;     // presents seen, start-up frames included
   long                          frame = 0;        // the program's frames recorded so far
   bool                          line_pending = false;  // frame's line waits for its note
@@ -166,7 +167,7 @@ int parse(int argc, char** argv, Options& options) {
   } else {
     // As long as the script: read now, since the other numbers are bounded by it.
     std::string error;
-    if (!keyscript_read(options.keys, run.script, error)) return fail(CLI_FAILED, error);
+    if (!keyscript_read(options.keys, run.script, error, &run.comments)) return fail(CLI_FAILED, error);
     if (run.script.empty()) return fail(CLI_FAILED, options.keys + " holds no frame");
     options.frames = long(run.script.size());
     options.may_end = true;
@@ -307,8 +308,10 @@ void on_samples(const uint16_t* samples, int32_t count) { wav_write_chip(run.aud
 // Opens the outputs and enters the data folder: CLI_GO_ON or the status.
 int prepare(const Options& options) {
   std::string error;
-  if (!options.may_end && !keyscript_read(options.keys, run.script, error))
+  if (!options.may_end && !keyscript_read(options.keys, run.script, error, &run.comments))
     return fail(CLI_FAILED, error);
+  const std::string warning = keyscript_data_warning(run.comments, options.data);
+  if (!warning.empty()) std::fprintf(stderr, "%s: warning: %s\n", run.tool.name, warning.c_str());
   if (!options.golden.empty() && !options.regenerate && !golden_open(run.golden, options.golden, error))
     return fail(CLI_FAILED, error);
   namespace fs = std::filesystem;

@@ -3,9 +3,11 @@
 #include "tools/replay/keyscript.h"
 
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "host/keys.h"
+#include "tools/replay/frame_hash.h"
 
 int keyscript_code(const std::string& name) {
   for (const HostKeyName& k : HOST_KEY_NAMES)
@@ -51,4 +53,22 @@ int keyscript_read(const std::string& path, std::vector<std::vector<int>>& frame
     return 0;
   }
   return -1;
+}
+
+std::string keyscript_data_warning(const std::vector<std::string>& comments, const std::string& data_dir) {
+  std::vector<std::string> differing;
+  for (const std::string& comment : comments) {
+    std::istringstream words(comment);
+    std::string hash_mark, data, name, hash;
+    if (!(words >> hash_mark >> data >> name >> hash) || hash_mark != "#" || data != "data") continue;
+    std::ifstream in(data_dir + "/" + name, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.is_open() || frame_hash_hex(bytes.data(), bytes.size()) != hash) differing.push_back(name);
+  }
+  if (differing.empty()) return "";
+  std::string names;
+  for (const std::string& name : differing) names += (names.empty() ? "" : ", ") + name;
+  return "the run was recorded with other data (" + names + " " +
+         (differing.size() == 1 ? "differs" : "differ") + " or " + (differing.size() == 1 ? "is" : "are") +
+         " missing): it may not play as it did";
 }

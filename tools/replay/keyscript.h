@@ -14,3 +14,9 @@ int keyscript_code(const std::string& name);
 // `comments`; 0 with `error` naming the line and the word on failure.
 int keyscript_read(const std::string& path, std::vector<std::vector<int>>& frames,
                    std::string& error, std::vector<std::string>* comments = nullptr);
+
+// A recorded run's header names the data files it was played with, one
+// comment each: "# data NAME SHA256". The warning for the files named there
+// that are missing from `data_dir` or hold other bytes (one line: the run
+// may not match), or "" when all match or none is named.
+std::string keyscript_data_warning(const std::vector<std::string>& comments, const std::string& data_dir);
