@@ -21,7 +21,9 @@ endif()
 if(NOT TARGET PkgConfig::PNG)
   pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
 endif()
-if(NOT WIN32)  # Windows' own BCrypt hashes the frames there
+if(WIN32)  # Windows' own BCrypt hashes the frames there, and a program gets a zip
+  include(${CMAKE_CURRENT_LIST_DIR}/OrvalinWindows.cmake)
+else()
   find_dependency(OpenSSL COMPONENTS Crypto)
 endif()
 find_dependency(GIF)
