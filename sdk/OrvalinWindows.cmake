@@ -17,11 +17,14 @@
 # The same sources give the same zip, byte for byte: no build time or date
 # goes into it (windows-zip.py, beside this file, does the packing and needs
 # python3).
-set(ORVALIN_WINDOWS_ZIP_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/windows-zip.py)
+# A global property: the function may be called where this file's variables
+# are out of scope (find_package in one folder, the program in another).
+set_property(GLOBAL PROPERTY ORVALIN_WINDOWS_ZIP_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/windows-zip.py)
 find_program(ORVALIN_PYTHON3 python3)
 
 function(orvalin_add_windows_zip)
   cmake_parse_arguments(PARSE_ARGV 0 arg "" "TARGET;NAME;ZIP" "DATA;TEXT")
+  get_property(script GLOBAL PROPERTY ORVALIN_WINDOWS_ZIP_SCRIPT)
   if(NOT TARGET "${arg_TARGET}")
     message(FATAL_ERROR "orvalin_add_windows_zip: TARGET must name an executable target")
   endif()
@@ -48,9 +51,9 @@ function(orvalin_add_windows_zip)
     set(arg_${kind} ${files})
   endforeach()
   add_custom_command(OUTPUT ${zip}
-    COMMAND ${ORVALIN_PYTHON3} ${ORVALIN_WINDOWS_ZIP_SCRIPT} --strip ${CMAKE_STRIP} --folder ${arg_NAME}
+    COMMAND ${ORVALIN_PYTHON3} ${script} --strip ${CMAKE_STRIP} --folder ${arg_NAME}
             --out ${zip} $<TARGET_FILE:${arg_TARGET}> --data ${arg_DATA} --text ${arg_TEXT}
-    DEPENDS ${arg_TARGET} ${arg_DATA} ${arg_TEXT} ${ORVALIN_WINDOWS_ZIP_SCRIPT}
+    DEPENDS ${arg_TARGET} ${arg_DATA} ${arg_TEXT} ${script}
     COMMENT "Packing ${zip}" VERBATIM)
   add_custom_target(${arg_TARGET}-zip DEPENDS ${zip})
 endfunction()
