@@ -5,7 +5,8 @@
 # are built for Windows by tools/windows/deps.sh into
 # $QUADRILLO_WINDOWS_CACHE/prefix (default ~/.cache/quadrillo-windows/prefix)
 # and found there through pkg-config and CMake's package search. Programs run
-# at build or test time (test discovery, ctest) go through Wine.
+# at build or test time (test discovery, ctest) go through Wine. The Windows
+# SDK carries this file, for building programs against it.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -30,6 +31,15 @@ list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QUADRILLO_WINDOWS_PREFIX)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${QUADRILLO_MINGW} ${QUADRILLO_WINDOWS_PREFIX})
 set(CMAKE_PREFIX_PATH ${QUADRILLO_WINDOWS_PREFIX})
+# The Windows SDK installs a copy of this file beside its CMake package, in
+# lib/cmake/Orvalin of its prefix. Packages are searched for only under the
+# roots above, so that copy adds the SDK's own prefix: a maker's build finds
+# Orvalin with this file alone.
+if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/OrvalinConfig.cmake)
+  get_filename_component(QUADRILLO_SDK_PREFIX ${CMAKE_CURRENT_LIST_DIR}/../../.. ABSOLUTE)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${QUADRILLO_SDK_PREFIX})
+  list(APPEND CMAKE_PREFIX_PATH ${QUADRILLO_SDK_PREFIX})
+endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
