@@ -67,11 +67,12 @@ const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
     args: ['--headless=new', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
       '--disable-component-update', '--disable-sync', '--no-first-run'] });
   const page = await browser.newPage();
-  await page.goto(`http://127.0.0.1:${server.address().port}/quadrillo.html`);
-  await page.evaluate(() => {
+  // The page's probe, set before it loads: it hands over each present.
+  await page.evaluateOnNewDocument(() => {
     window.frames_seen = [];  // [time, busy ms so far] at each present
-    orvalin.onpresent = () => frames_seen.push([performance.now(), orvalin.busy]);
+    window.orvalin_probe = { present: (image, keys, busy) => frames_seen.push([performance.now(), busy]) };
   });
+  await page.goto(`http://127.0.0.1:${server.address().port}/quadrillo.html`);
   const clicked = await page.evaluate(() => performance.now());
   await page.click('#cover');
   await sleep(21000);  // start-up, intro, reveal, then the title menu (frame 482 with no key)

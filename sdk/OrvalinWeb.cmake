@@ -1,7 +1,8 @@
 # orvalin_add_web_program: a program of the Orvalin machine as web pages.
 #
 #   orvalin_add_web_program(NAME SOURCES file... [DATA file...]
-#                           [LIBRARIES library...] [TITLE text] [REPLAY twin])
+#                           [LIBRARIES library...] [TITLE text] [KEYS text]
+#                           [REPLAY twin])
 #
 # Builds the sources against Orvalin::orvalin, the runtime on its browser
 # host, in a build made with Emscripten (emcmake cmake ...), and writes into
@@ -12,6 +13,10 @@
 #                                             also plays opened from disk.
 # Each DATA file lies in the program's working directory under its own name.
 # The page starts the program (with no arguments) at its first click or key.
+# KEYS is the program's keys in one line, shown under the picture as written
+# ("Arrows move, Space jumps"); the page adds what touch buttons and a gamepad
+# stand for when those are in use. Write it without semicolons: CMake would
+# take them for list separators.
 # With REPLAY, also the program's headless twin for node, `twin`.js in the
 # current build folder: the same sources with Orvalin::harness, run as
 #   node --no-experimental-fetch twin.js --data DIR --keys FILE --out DIR
@@ -36,7 +41,7 @@ endif()
 set_property(GLOBAL PROPERTY ORVALIN_WEB_FILES ${ORVALIN_WEB_FILES})
 
 function(orvalin_add_web_program name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "TITLE;REPLAY" "SOURCES;DATA;LIBRARIES")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "TITLE;KEYS;REPLAY" "SOURCES;DATA;LIBRARIES")
   get_property(files GLOBAL PROPERTY ORVALIN_WEB_FILES)
   if(NOT arg_TITLE)
     set(arg_TITLE ${name})
@@ -77,14 +82,18 @@ function(orvalin_add_web_program name)
   set_target_properties(${name}-single PROPERTIES
                         RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${name}-single)
 
-  set(page ${CMAKE_COMMAND} -DTEMPLATE=${files}/page.html -DTITLE=${arg_TITLE})
+  set(page ${CMAKE_COMMAND} -DTEMPLATE=${files}/page.html -DTITLE=${arg_TITLE} -DKEYS=${arg_KEYS})
+  # Written only when the title or the keys change: the pages depend on it,
+  # so that they are written again then.
+  set(words ${CMAKE_CURRENT_BINARY_DIR}/${name}-page-words.txt)
+  file(CONFIGURE OUTPUT ${words} CONTENT "${arg_TITLE}\n${arg_KEYS}\n" @ONLY)
   add_custom_command(OUTPUT ${site}/${name}.html
     COMMAND ${page} -DSCRIPT_SRC=${name}.js -DOUT=${site}/${name}.html -P ${files}/page.cmake
-    DEPENDS ${files}/page.html ${files}/page.cmake VERBATIM)
+    DEPENDS ${files}/page.html ${files}/page.cmake ${words} VERBATIM)
   add_custom_command(OUTPUT ${site}/single/${name}.html
     COMMAND ${page} -DSCRIPT_FILE=$<TARGET_FILE:${name}-single> -DOUT=${site}/single/${name}.html
             -P ${files}/page.cmake
-    DEPENDS ${name}-single ${files}/page.html ${files}/page.cmake VERBATIM)
+    DEPENDS ${name}-single ${files}/page.html ${files}/page.cmake ${words} VERBATIM)
   add_custom_target(${name}-pages ALL DEPENDS ${site}/${name}.html ${site}/single/${name}.html)
 
   if(arg_REPLAY)

@@ -143,15 +143,20 @@ int32_t host_key_held(int32_t code) {
 // drops such a backlog instead of catching it up.
 uint32_t host_ticks() { return uint32_t(int64_t(std::floor(web_now_ms() / TIMER_TICK_MS))); }
 
-// The page runs its events while the machine sleeps. While the page is hidden
-// the machine stays asleep and the page's clock for it stands still, with
-// the sound suspended: it comes back with no backlog to drop.
+// The page runs its events while the machine sleeps. While the page is
+// paused or hidden the machine stays asleep and the page's clock for it
+// stands still, with the sound suspended: it comes back with no backlog to
+// drop.
 void host_rest(uint32_t ms) { web_rest(ms); }
 
 // --- Sound ------------------------------------------------------------------
 
 // The page's stream queues whole buffers for WebAudio and frees one each time
 // WebAudio has played it; the pump polls for free ones as on the desktop.
+// Until the browser allows the page sound (its first gesture), the page
+// plays the buffers into nothing at the machine's clock, so the pump is
+// served at the same pace before and after: the sound is installed wherever
+// the browser has WebAudio at all.
 int32_t host_sound_install() { return web_sound_install() ? -1 : 0; }
 void host_sound_remove() {}
 

@@ -1,7 +1,9 @@
-# Writes a program's page: page.html with the program's title and its script,
-# either named (SCRIPT_SRC, a file served beside the page) or written into the
-# page itself (SCRIPT_FILE: the single page that opens from disk).
-#   cmake -DTEMPLATE=page.html -DTITLE=... -DOUT=NAME.html
+# Writes a program's page: page.html with the program's title, its keys in one
+# line (KEYS, may be empty) and its script, either named (SCRIPT_SRC, a file
+# served beside the page, which then names the single page for a player who
+# opened it from disk) or written into the page itself (SCRIPT_FILE: the
+# single page that opens from disk).
+#   cmake -DTEMPLATE=page.html -DTITLE=... -DKEYS=... -DOUT=NAME.html
 #         (-DSCRIPT_SRC=NAME.js | -DSCRIPT_FILE=path) -P page.cmake
 # With -DPACKAGE=NAME.js instead, it gives the data package that NAME.js
 # loads the MD5 of NAME.data as its id: Emscripten's file packager draws a
@@ -25,8 +27,16 @@ if(SCRIPT_FILE)
   endif()
   set(script "<script>\n${script}</script>")
 else()
-  set(script "<script src=\"${SCRIPT_SRC}\"></script>")
+  string(REGEX REPLACE "\\.js$" ".html" single ${SCRIPT_SRC})
+  set(script "<script src=\"${SCRIPT_SRC}\" data-single=\"single/${single}\"></script>")
 endif()
+# The title and the keys are text: the page shows them as written.
+foreach(text TITLE KEYS)
+  string(REPLACE "&" "&amp;" ${text} "${${text}}")
+  string(REPLACE "<" "&lt;" ${text} "${${text}}")
+  string(REPLACE ">" "&gt;" ${text} "${${text}}")
+endforeach()
 string(REPLACE "@ORVALIN_TITLE@" "${TITLE}" page "${page}")
+string(REPLACE "@ORVALIN_KEYS@" "${KEYS}" page "${page}")
 string(REPLACE "@ORVALIN_SCRIPT@" "${script}" page "${page}")
 file(WRITE ${OUT} "${page}")
