@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
   for (const fs::path& path : files) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-      std::fprintf(stderr, "%s: cannot read %s\n", argv[0], path.c_str());
+      std::fprintf(stderr, "%s: cannot read %s\n", argv[0], path.string().c_str());
       return 2;
     }
     // Exactly the input's size, so that a read past its end is caught by
