@@ -8,7 +8,9 @@
 // with the page and starts at the first input of any kind; where the browser
 // refuses sound to that input, the machine runs silent and its sound starts
 // at the next gesture. The program's end offers a restart, which starts a
-// fresh instance of the program.
+// fresh instance of the program. Every run's keys are recorded, to save as
+// a key script or copy as a link; a replay from a link or a file plays in
+// place of the player's keys, and holds its last frame.
 //
 // Appended to the program's module script, after its factory orvalin_program.
 'use strict';

@@ -101,11 +101,10 @@ const differ = (page, k, png) => page.evaluate(async (k, png) => {
   const image = new Image();
   image.src = 'data:image/png;base64,' + png;
   await image.decode();
-  const context = Object.assign(document.createElement('canvas'), { width: 320, height: 240 }).getContext('2d');
-  context.drawImage(image, 0, 0);
-  // Frame 0: the canvas as it is now.
-  const want = context.getImageData(0, 0, 320, 240).data, got = k ? test.snaps[k] :
-    document.getElementById('canvas').getContext('2d').getImageData(0, 0, 320, 240).data;
+  // Each picture through a canvas of its own (frame 0: the page's canvas now).
+  const pixels = from => (c => (c.drawImage(from, 0, 0), c.getImageData(0, 0, 320, 240).data))(
+    Object.assign(document.createElement('canvas'), { width: 320, height: 240 }).getContext('2d'));
+  const want = pixels(image), got = k ? test.snaps[k] : pixels(document.getElementById('canvas'));
   return got ? want.reduce((n, v, i) => n + (v !== got[i]), 0) : -1;
 }, k, png);
 // Runs a page on to frame k and compares it with the native run of its key log.
@@ -313,6 +312,17 @@ async function replays(base, page) {
   await page.click('#own');
   await until(page, n + 100);
   check('Play it yourself: the program runs afresh, no replay', await text(page, '#watching') === '');
+  // The saved file, chosen: watched at 4x, then restarted and run as fast as it goes.
+  const [chooser] = await Promise.all([page.waitForFileChooser(), page.click('#open')]);
+  await chooser.accept([tmp + '/' + name]);
+  await page.waitForFunction(() => /watch/.test(document.getElementById('cover-text').textContent));
+  await page.click('#cover');
+  await page.select('#speed', '4');
+  await sleep(1000);
+  await page.click('#replay-restart');
+  await page.select('#speed', '0');
+  await page.waitForFunction(() => document.getElementById('status').textContent === 'Replay ended', { timeout: 60000 });
+  check('a chosen file at 4x, restarted: ends on the native frame', await differ(page, 0, png()) === 0);
   await close(page);
 
   for (const [bad, says] of [['A*', 'not base64url'], ['__8', 'not DEFLATE'],
