@@ -295,8 +295,10 @@ async function replays(base, page) {
     zlib.inflateRawSync(Buffer.from(copied.split('=')[1], 'base64url')).toString() === saved, [n, name, stderr]);
   await close(page);
 
-  const packed = zlib.deflateRawSync(frames.join('\n')).toString('base64url');
+  const packed = zlib.deflateRawSync('# data game.psg 00\n' + frames.join('\n')).toString('base64url');
   page = await open(base + 'quadrillo.html#replay=' + packed, false, []);
+  await page.waitForFunction(() => /watch/.test(document.getElementById('cover-text').textContent));
+  const warned = (await text(page, '#status')).includes('recorded with other data (game.psg)');
   await page.click('#cover');
   await page.keyboard.down('ArrowLeft');
   await page.select('#speed', '0');
@@ -306,8 +308,8 @@ async function replays(base, page) {
   await page.keyboard.up('ArrowLeft');
   await sleep(300);
   const time = `${Math.floor(n / 3000)}:${String(Math.floor(n / 50) % 60).padStart(2, '0')}`;
-  check('a link watched as fast as it goes: ends held on its last frame, the native one; keys ignored',
-    await frame(page) === n && await differ(page, 0, png()) === 0 && await text(page, '#replay-time') === `${time} / ${time}`,
+  check('a link (of other data: a warning) watched as fast as it goes: ends held on its last frame, the native one; keys ignored',
+    warned && await frame(page) === n && await differ(page, 0, png()) === 0 && await text(page, '#replay-time') === `${time} / ${time}`,
     [rate + ' frames/s', await frame(page)]);
   await page.click('#own');
   await until(page, n + 100);
@@ -326,7 +328,9 @@ async function replays(base, page) {
   await close(page);
 
   for (const [bad, says] of [['A*', 'not base64url'], ['__8', 'not DEFLATE'],
-    [zlib.deflateRawSync('LEFT\nJUMP\n').toString('base64url'), 'line 2 names no key']]) {
+    [zlib.deflateRawSync('LEFT\nJUMP\n').toString('base64url'), 'line 2 names no key'],
+    [zlib.deflateRawSync(Buffer.from([0xff, 10])).toString('base64url'), 'not a key script'],
+    [zlib.deflateRawSync('\n'.repeat(1800001)).toString('base64url'), 'longer than 10 hours']]) {
     page = await open(base + 'quadrillo.html#replay=' + bad, false, []);
     await page.waitForFunction(() => /start/.test(document.getElementById('cover-text').textContent));
     const said = await text(page, '#status');
