@@ -54,7 +54,7 @@ function(orvalin_add_web_program name)
   # the browser through Asyncify; the page calls its main when it starts it,
   # in a fresh instance of the module for every run.
   set(options -sMODULARIZE=1 -sEXPORT_NAME=orvalin_program -sINVOKE_RUN=0
-              -sEXPORTED_RUNTIME_METHODS=callMain -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=16384
+              -sEXPORTED_RUNTIME_METHODS=callMain,FS,UTF8ToString -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=16384
               -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH=1 "SHELL:--extern-post-js ${files}/orvalin.js")
   set(packed "")
   set(embedded "")

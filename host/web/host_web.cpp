@@ -51,6 +51,17 @@ EM_JS(void, web_stream_play, (const uint16_t* samples, uint32_t length), {
 });
 EM_JS(void, web_ended, (int32_t status), { Module.orvalin.ended(status); });
 
+// The host's key list (host/keys.h), one line "NAME CODE DOM_CODE" a key
+// (DOM_CODE empty for a key no browser reports). The page reads it before
+// the program starts too: a replay names its keys by these names.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* web_key_list() {
+  static std::string list;
+  if (list.empty())
+    for (const HostKeyName& k : HOST_KEY_NAMES)
+      list += std::string(k.name) + " " + std::to_string(k.code) + " " + k.dom_code + "\n";
+  return list.c_str();
+}
+
 namespace {
 
 bool                  started;
@@ -73,10 +84,7 @@ int main(int argc, char** argv) {
 int32_t host_start() {
   // Opaque black until the machine sets its palette.
   for (uint32_t& colour : palette_rgba) colour = 0xFF000000u;
-  std::string keys;
-  for (const HostKeyName& k : HOST_KEY_NAMES)
-    if (k.dom_code[0]) keys += std::string(k.name) + " " + std::to_string(k.code) + " " + k.dom_code + "\n";
-  started = web_start(keys.c_str()) != 0;
+  started = web_start(web_key_list()) != 0;
   return started ? -1 : 0;
 }
 

@@ -8,7 +8,9 @@
 // with the page and starts at the first input of any kind; where the browser
 // refuses sound to that input, the machine runs silent and its sound starts
 // at the next gesture. The program's end offers a restart, which starts a
-// fresh instance of the program.
+// fresh instance of the program. Every run's keys are recorded, to save as
+// a key script or copy as a link; a replay from a link or a file plays in
+// place of the player's keys, and holds its last frame.
 //
 // Appended to the program's module script, after its factory orvalin_program.
 'use strict';
@@ -61,14 +63,112 @@ registerProcessor('orvalin-stream', class extends AudioWorkletProcessor {
 // key's name, code and KeyboardEvent.code. Until then no key is known.
 const ORVALIN_KEY_COUNT = 127;  // host key codes are 1..126
 function orvalin_keys(list) {
-  const keys = { byName: {}, byDom: {} };
+  const keys = { byName: {}, byDom: {}, names: [] };
   for (const line of list.split('\n')) {
     const [name, code, dom] = line.split(' ');
     if (!name) continue;
     keys.byName[name] = Number(code);
-    keys.byDom[dom] = Number(code);
+    keys.names[code] = name;
+    if (dom) keys.byDom[dom] = Number(code);
   }
   return keys;
+}
+
+// A run's keys, one set a frame, kept as runs of equal sets: a run is a
+// mask of four words (bit c for key code c) and its length in frames. A
+// frame costs nothing but a count until the keys change, and the arrays
+// only grow, by doubling: 30 minutes of play are a few thousand runs.
+const ORVALIN_START = 75;           // black frames the machine shows before the program's frame 1
+const ORVALIN_LONGEST = 1800000;    // frames a replay may have: ten hours at 50 a second
+function orvalin_key_log() {
+  let masks = new Uint32Array(256), lengths = new Uint32Array(64), runs = 0, frames = 0;
+  let run = 0, start = 0;  // the read cursor: the run holding frame `start` on
+  return {
+    get frames() { return frames; },
+    // Appends a frame holding the keys of `mask`.
+    push(mask) {
+      let same = runs > 0;
+      for (let w = 0; w < 4 && same; w++) same = masks[4 * (runs - 1) + w] === mask[w];
+      frames++;
+      if (same) { lengths[runs - 1]++; return; }
+      if (runs === lengths.length) {
+        const m = new Uint32Array(masks.length * 2), l = new Uint32Array(lengths.length * 2);
+        m.set(masks); l.set(lengths);
+        masks = m; lengths = l;
+      }
+      masks.set(mask, 4 * runs);
+      lengths[runs++] = 1;
+    },
+    // Frame k's keys (from 0) into `mask`, read forwards without a search.
+    read(k, mask) {
+      if (k < start) run = start = 0;
+      while (run < runs && k >= start + lengths[run]) start += lengths[run++];
+      for (let w = 0; w < 4; w++) mask[w] = run < runs ? masks[4 * run + w] : 0;
+    },
+    // The key script of the first `count` frames: a line a frame.
+    text(names, count = frames) {
+      const out = [];
+      for (let r = 0, left = count; r < runs && left > 0; r++) {
+        const held = [];
+        for (let code = 1; code < ORVALIN_KEY_COUNT; code++)
+          if (masks[4 * r + (code >> 5)] >>> (code & 31) & 1) held.push(names[code]);
+        const line = held.join(' ') + '\n';
+        for (let n = Math.min(lengths[r], left); n > 0; n--, left--) out.push(line);
+      }
+      return out.join('');
+    },
+  };
+}
+
+// A key script (the replay harness's): a line a frame, key names separated
+// by blanks; a line whose first word starts with '#' is a comment. Throws
+// what makes it no replay.
+function orvalin_parse_keys(text, keys) {
+  const log = orvalin_key_log(), mask = new Uint32Array(4), comments = [];
+  const lines = text.split('\n');
+  if (lines[lines.length - 1] === '') lines.pop();
+  lines.forEach((line, number) => {
+    const words = line.split(/[ \t\r\f\v]+/).filter(w => w);
+    if (words.length && words[0][0] === '#') { comments.push(line); return; }
+    mask.fill(0);
+    for (const word of words) {
+      const code = keys.byName[word];
+      if (!code) throw new Error(`line ${number + 1} names no key of the machine ("${word.slice(0, 20)}")`);
+      mask[code >> 5] |= 1 << (code & 31);
+    }
+    if (log.frames >= ORVALIN_LONGEST) throw new Error('it is longer than 10 hours');
+    log.push(mask);
+  });
+  if (!log.frames) throw new Error('it holds no frame');
+  return { log, comments };
+}
+
+// The link's form of a key script: base64url (RFC 4648, section 5, with no
+// padding) of its raw DEFLATE bytes.
+async function orvalin_pack(text) {
+  const stream = new Blob([text]).stream().pipeThrough(new CompressionStream('deflate-raw'));
+  const bytes = new Uint8Array(await new Response(stream).arrayBuffer());
+  let binary = '';
+  for (let i = 0; i < bytes.length; i += 0x8000) binary += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+  return btoa(binary).replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
+}
+const ORVALIN_INFLATED = 64 << 20;  // bytes a link may inflate to
+async function orvalin_unpack(packed) {
+  if (!/^[A-Za-z0-9_-]*$/.test(packed) || packed.length % 4 === 1) throw new Error('it is not base64url');
+  const binary = atob(packed.replace(/-/g, '+').replace(/_/g, '/'));
+  const bytes = Uint8Array.from(binary, c => c.charCodeAt(0));
+  const reader = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('deflate-raw')).getReader();
+  const parts = [];
+  try {
+    for (let size = 0, part; !(part = await reader.read()).done;) {
+      if ((size += part.value.length) > ORVALIN_INFLATED) throw new RangeError();
+      parts.push(part.value);
+    }
+  } catch (e) {
+    reader.cancel().catch(() => {});
+    throw new Error(e instanceof RangeError ? 'it is longer than 10 hours' : 'it is not DEFLATE data');
+  }
+  return new Uint8Array(await new Blob(parts).arrayBuffer());
 }
 // Kept from the page while the machine runs: they would scroll it.
 const ORVALIN_KEPT = ['SPACE', 'LEFT', 'RIGHT', 'UP', 'DOWN'];
@@ -120,8 +220,15 @@ function orvalin_page(factory) {
     if (down && !source[code]) pressed_at[code] = presents;
     source[code] = down ? 1 : 0;
   };
-  const key = code => sources.keyboard[code] || sources.touch[code] || sources.pad[code] ||
-    presents - pressed_at[code] <= 1;
+  // A replay being watched: its keys, and no others, reach the machine.
+  let watch = null;  // { log, frames, name }
+  const watched = new Uint32Array(4);  // the keys of the frame the machine runs
+  const key = code => watch ? presents >= ORVALIN_START && (watched[code >> 5] >>> (code & 31) & 1) === 1
+    : sources.keyboard[code] || sources.touch[code] || sources.pad[code] || presents - pressed_at[code] <= 1;
+  // Every run's keys are recorded from the program's first frame: the set
+  // its frame k saw is entry k - 1 of the log.
+  let record = orvalin_key_log();
+  const recorded = new Uint32Array(4);
   const release_all = () => { sources.keyboard.fill(0); sources.touch.fill(0); };
   // Keys held when the machine starts (the one that started it, the Alt of
   // an Alt+Enter) are held for it from its first frame. They are kept by
@@ -130,13 +237,16 @@ function orvalin_page(factory) {
 
   // One line under the help: "Paused", or a short notice.
   let notice_text = '', notice_timer = 0;
-  const show_status = () => { $('status').textContent = paused ? 'Paused' : notice_text; };
+  let over = false;  // a replay has shown its last frame
+  const show_status = () => { $('status').textContent = over ? 'Replay ended' : paused ? 'Paused' : notice_text; };
   function notice(text) {
     notice_text = text;
     show_status();
     clearTimeout(notice_timer);
     notice_timer = setTimeout(() => { notice_text = ''; show_status(); }, ORVALIN_NOTICE_MS);
   }
+  // A notice that stays until the next one.
+  const say = text => { notice(text); clearTimeout(notice_timer); };
 
   // A standard-mapping gamepad, read at every present. One that appears
   // shows a notice, and the help names its buttons while one is there.
@@ -184,7 +294,14 @@ function orvalin_page(factory) {
   }
   window.addEventListener('resize', fit);
 
-  let machine_fullscreen = 0, t0 = 0, work_start = 0, sleeper = null;
+  let machine_fullscreen = 0, work_start = 0, sleeper = null;
+  // The machine's clock, in ms: `base` at the page's time `base_at`, then
+  // running at `speed` times the page's (0: as fast as the machine goes,
+  // each rest moving it on at once). It stands still while the page sleeps.
+  let base = 0, base_at = 0, speed = 1;
+  const machine_now = () => asleep || !speed ? base : base + (performance.now() - base_at) * speed;
+  const rebase = () => { base = machine_now(); base_at = performance.now(); };
+  let runs = 0;  // runs started: a rest of an earlier run, left behind, never wakes
   // A rest ends in a message, not in its timer's callback: the machine then
   // runs outside any timer, and its next timer is not a nested one, which
   // browsers hold back to 4 ms or more.
@@ -197,7 +314,7 @@ function orvalin_page(factory) {
   // machine's flag follows it at its next frame end (host_display_changed).
   let shown_change = -1;  // 1 full screen, 0 a window, -1 no change to report
   const follow = shown => {
-    if (!running || shown === (machine_fullscreen !== 0)) return;
+    if (!running || watch || shown === (machine_fullscreen !== 0)) return;
     machine_fullscreen = shown ? -1 : 0;
     shown_change = shown ? 1 : 0;
   };
@@ -224,8 +341,9 @@ function orvalin_page(factory) {
   const audio = { context: null, gain: null, heard: false, post: null, generation: 0, queued: 0, capacity: 0 };
   const played = m => { if (m.generation === audio.generation) audio.queued -= m.played; };
   const sink = { player: orvalin_stream_player(played), at: 0, out: new Float32Array(ORVALIN_QUANTUM) };
-  audio.post = m => sink.player.message(m);
+  const sink_post = audio.post = m => sink.player.message(m);
   // The sink plays out what the machine's clock has reached, when it wakes.
+  // It also takes the stream while a replay runs faster than the machine.
   function drain() {
     const due = Math.floor(host.now() * ORVALIN_RATE / 1000);
     for (; sink.at + ORVALIN_QUANTUM <= due; sink.at += ORVALIN_QUANTUM) sink.player.process(sink.out);
@@ -244,7 +362,7 @@ function orvalin_page(factory) {
   function apply_volume() {
     $('mute').textContent = muted ? 'Unmute' : 'Mute';
     $('mute').setAttribute('aria-pressed', String(muted));
-    if (audio.gain) audio.gain.gain.value = muted ? 0 : (volume.value / 100) ** 2;
+    if (audio.gain) audio.gain.gain.value = muted || speed !== 1 ? 0 : (volume.value / 100) ** 2;
     fit();
   }
   $('mute').addEventListener('click', () => { muted = !muted; setting('muted', muted ? '1' : '0'); apply_volume(); });
@@ -289,6 +407,7 @@ function orvalin_page(factory) {
     // whole queue afresh, from the machine's time.
     audio.heard = true;
     audio.post = post;
+    sink.player.message({ generation: -1 });
     audio.queued = 0;
     post({ generation: audio.generation });
     if (asleep) context.suspend();
@@ -307,12 +426,11 @@ function orvalin_page(factory) {
   // Asleep while paused or hidden: the machine's clock stands still, the
   // machine sleeps on in its rest and the sound is suspended. Waking, it
   // finds no backlog of ticks, and no frame runs early to drop one.
-  let asleep_since = 0;
   function set_asleep() {
-    if (asleep === (paused || document.hidden)) return;
+    if (asleep === (paused || document.hidden || over)) return;
+    rebase();
     asleep = !asleep;
-    if (asleep) asleep_since = performance.now();
-    else t0 += performance.now() - asleep_since;
+    base_at = performance.now();
     if (asleep) release_all();
     if (audio.heard && running) asleep ? audio.context.suspend() : audio.context.resume();
     if (!asleep && sleeper) waker.port2.postMessage(0);
@@ -328,29 +446,33 @@ function orvalin_page(factory) {
   document.addEventListener('visibilitychange', set_asleep);
   window.addEventListener('blur', release_all);
 
+  const post_both = m => { audio.post(m); if (audio.post !== sink_post) sink_post(m); };
+
   // The host's calls (host_web.cpp).
   const host = {
     start(list) {
       keys = orvalin_keys(list);
       for (const dom of held_before) if (keys.byDom[dom]) sources.keyboard[keys.byDom[dom]] = 1;
       held_before.clear();
-      t0 = work_start = performance.now();
-      sink.at = 0;
+      work_start = base_at = performance.now();
+      base = sink.at = 0;
       fit();
       return context ? -1 : 0;
     },
     mode(fullscreen) {
       // The browser grants full screen only at a gesture (the Enter of an
       // Alt+Enter is one, until a request uses it up): without one the mode
-      // is refused, rather than asked for in vain.
-      if (fullscreen && !is_fullscreen() && (!document.fullscreenEnabled ||
+      // is refused, rather than asked for in vain. A replay's machine has
+      // the mode it asks for, as on the replay harness, and the page stays
+      // as it is.
+      if (!watch && fullscreen && !is_fullscreen() && (!document.fullscreenEnabled ||
         (navigator.userActivation && !navigator.userActivation.isActive))) return 0;
       machine_fullscreen = fullscreen;
       shown_change = -1;
-      if (fullscreen && !is_fullscreen()) {
+      if (!watch && fullscreen && !is_fullscreen()) {
         // Refused (no recent click or key): the machine goes back to a window.
         screen.requestFullscreen().catch(() => follow(false));
-      } else if (!fullscreen && is_fullscreen()) {
+      } else if (!watch && !fullscreen && is_fullscreen()) {
         document.exitFullscreen();
       }
       context.fillStyle = '#000';
@@ -366,6 +488,12 @@ function orvalin_page(factory) {
       poll_gamepads();
       // From here on the keys held are the next frame's.
       presents++;
+      if (watch) show_watch();
+      else if (presents >= ORVALIN_START) {
+        recorded.fill(0);
+        for (let code = 1; code < ORVALIN_KEY_COUNT; code++) if (key(code)) recorded[code >> 5] |= 1 << (code & 31);
+        record.push(recorded);
+      }
       if (probe && probe.present) {
         const held = [];
         for (let code = 1; code < ORVALIN_KEY_COUNT; code++) if (key(code)) held.push(code);
@@ -374,19 +502,25 @@ function orvalin_page(factory) {
     },
     title(text) { document.title = text; },
     closeRequested() { return closing ? -1 : 0; },
-    displayChanged() { const shown = shown_change; shown_change = -1; return shown; },
+    displayChanged() { const shown = watch ? -1 : shown_change; shown_change = -1; return shown; },
     key(code) { return key(code) ? -1 : 0; },
     // Milliseconds of the machine's clock: the page's, less the time asleep.
-    now() { return performance.now() - t0; },
+    now: machine_now,
     // The machine sleeps for `ms`, and on while the page is asleep.
     rest(ms) {
       busy += performance.now() - work_start;
-      return new Promise(resolve => setTimeout(() => {
-        sleeper = resolve;
-        if (!asleep) waker.port2.postMessage(0);
-      }, ms)).then(() => {
+      const run = runs;
+      return new Promise(resolve => {
+        const wake = () => {
+          if (run !== runs) return;
+          sleeper = resolve;
+          if (!asleep) waker.port2.postMessage(0);
+        };
+        if (speed) setTimeout(wake, ms / speed);
+        else { base += ms; wake(); }
+      }).then(() => {
         work_start = performance.now();
-        if (!audio.heard) drain();
+        drain();
       });
     },
     soundInstall() { return Context ? -1 : 0; },
@@ -394,13 +528,13 @@ function orvalin_page(factory) {
       audio.generation++;
       audio.queued = 0;
       audio.capacity = Math.max(2, Math.ceil(ORVALIN_STREAM_QUEUE / length));
-      audio.post({ generation: audio.generation });
+      post_both({ generation: audio.generation });
       return -1;
     },
     streamClose() {
       audio.generation++;
       audio.capacity = audio.queued = 0;
-      audio.post({ generation: audio.generation });
+      post_both({ generation: audio.generation });
     },
     streamFree() { return audio.capacity - audio.queued; },
     // Unsigned samples, silence at 0x8000, as floats around 0.
@@ -409,7 +543,7 @@ function orvalin_page(factory) {
       for (let i = 0; i < samples.length; i++) out[i] = (samples[i] - 32768) / 32768;
       if (probe && probe.samples) probe.samples(out);
       audio.queued++;
-      audio.post({ generation: audio.generation, samples: out }, [out.buffer]);
+      (speed === 1 ? audio.post : sink_post)({ generation: audio.generation, samples: out }, [out.buffer]);
     },
     ended(status) {
       running = wanted = false;
@@ -437,14 +571,28 @@ function orvalin_page(factory) {
   }
   // A fresh instance of the program for every run: its memory starts as the
   // program expects it, whatever the last run left behind.
+  // The first instance also gives the key names and the data's SHA-256
+  // (the files in its root folder), which a saved replay names.
+  let data_lines = null, pending = null;  // pending: a replay to read once the names are known
   function load() {
     ready = false;
     cover_text.textContent = 'Loading...';
     instance = factory({ orvalin: host, noInitialRun: true, print() {}, printErr() {}, setStatus: progress,
       onAbort: what => show_error('The program stopped: ' + what) });
-    instance.then(() => {
+    instance.then(async program => {
+      if (!data_lines) {
+        keys = orvalin_keys(program.UTF8ToString(program._web_key_list()));
+        data_lines = [];
+        for (const name of program.FS.readdir('/').sort()) {
+          if (!program.FS.isFile(program.FS.stat('/' + name).mode) || !crypto.subtle) continue;
+          const sum = new Uint8Array(await crypto.subtle.digest('SHA-256', program.FS.readFile('/' + name)));
+          data_lines.push(`# data ${name} ${Array.from(sum, b => b.toString(16).padStart(2, '0')).join('')}`);
+        }
+      }
+      if (pending) await take(...pending);
+      pending = null;
       ready = true;
-      cover_text.textContent = 'Click or press a key to start';
+      cover_text.textContent = watch ? 'Click or press a key to watch the replay' : 'Click or press a key to start';
       if (wanted) run();
     }, e => show_error('The program could not start: ' + (e && e.message || e)));
   }
@@ -454,10 +602,113 @@ function orvalin_page(factory) {
     running = true;
     closing = false;
     presents = busy = 0;
+    record = orvalin_key_log();
+    shown_second = -1;
+    if (!watch) { speed = 1; $('speed').value = '1'; apply_volume(); }
     pressed_at.fill(-2);
     cover.hidden = ended.hidden = true;
+    $('watching').hidden = !watch;
+    $('own').hidden = true;
+    show_watch();
+    fit();
     program.callMain([]);
   }
+  // A new run in a fresh instance; the one running is left asleep for good.
+  function fresh() {
+    runs++;
+    sleeper = null;
+    over = false;
+    set_paused(false);  // while running, so that the sound wakes
+    running = wanted = false;
+    ended.hidden = true;
+    cover.hidden = false;
+    load();
+  }
+
+  // Watching: the time shown of the replay's length, and its end.
+  const minutes = frames => (s => `${Math.floor(s / 60)}:${String(s % 60).padStart(2, '0')}`)(Math.floor(frames / 50));
+  let shown_second = -1;
+  function show_watch() {
+    if (!watch) return;
+    const frame = Math.max(0, presents - ORVALIN_START);
+    if (frame >= watch.frames && running && !over) {
+      over = true;
+      set_asleep();
+      show_status();
+      $('own').hidden = false;
+      fit();
+    }
+    watch.log.read(frame, watched);
+    if (Math.floor(frame / 50) === shown_second && frame) return;
+    shown_second = Math.floor(frame / 50);
+    $('replay-time').textContent = `${minutes(frame)} / ${minutes(watch.frames)}`;
+  }
+  // A replay from a link or a file: it plays at the next start, or says
+  // what is wrong with it, and the program starts as usual.
+  async function take(bytes, from) {
+    try {
+      let text;
+      try { text = new TextDecoder('utf-8', { fatal: true }).decode(await bytes()); } catch (e) {
+        if (e instanceof TypeError) throw new Error('it is not a key script'); else throw e;
+      }
+      const { log } = orvalin_parse_keys(text, keys);
+      watch = { log, frames: log.frames };
+      const header = text.split('\n').filter(line => /^\s*# data /.test(line)).map(line => line.trim().split(/\s+/).join(' '));
+      const other = header.filter(line => !data_lines.includes(line)).map(line => line.split(' ')[2]);
+      say(other.length ? `This replay was recorded with other data (${other.join(', ')}): it may not play as it did`
+        : `A replay of ${minutes(log.frames)}`);
+    } catch (e) {
+      watch = null;
+      say(`This replay ${from} cannot be played: ${e.message}.`);
+    }
+  }
+  // A replay chosen or dropped: the program starts afresh to show it.
+  async function take_file(file) {
+    if (!file || !data_lines) return;
+    await take(() => file.arrayBuffer(), 'file');
+    if (watch) fresh();
+  }
+
+  // Saving: the run so far (the replay being watched, whole), a header of
+  // comments naming the program, its data and the frame count.
+  const program_name = (location.pathname.split('/').pop() || '').replace(/\.html?$/, '') || 'program';
+  function script() {
+    const log = watch ? watch.log : record;
+    const frames = watch ? watch.frames : Math.min(record.frames, Math.max(0, presents - ORVALIN_START));
+    return [`# program ${program_name}`, ...(data_lines || []), `# frames ${frames}\n`].join('\n') +
+      log.text(keys.names, frames);
+  }
+  $('save').addEventListener('click', () => {
+    const d = new Date(), two = n => String(n).padStart(2, '0');
+    const link = document.createElement('a');
+    link.download = `${program_name}-${d.getFullYear()}${two(d.getMonth() + 1)}${two(d.getDate())}-` +
+      `${two(d.getHours())}${two(d.getMinutes())}${two(d.getSeconds())}.keys`;
+    link.href = URL.createObjectURL(new Blob([script()], { type: 'text/plain' }));
+    link.click();
+    setTimeout(() => URL.revokeObjectURL(link.href), 10000);
+  });
+  $('link').addEventListener('click', async () => {
+    const url = location.href.replace(/#.*$/, '') + '#replay=' + await orvalin_pack(script());
+    try {
+      await navigator.clipboard.writeText(url);
+      notice(`Link copied (${url.length} characters)`);
+    } catch (e) {
+      notice('The browser keeps the clipboard closed to this page');
+    }
+  });
+  $('open').addEventListener('click', () => $('file').click());
+  $('file').addEventListener('change', () => { take_file($('file').files[0]); $('file').value = ''; });
+  window.addEventListener('dragover', e => e.preventDefault());
+  window.addEventListener('drop', e => { e.preventDefault(); take_file(e.dataTransfer.files[0]); });
+  $('speed').addEventListener('change', () => {
+    rebase();
+    speed = Number($('speed').value);
+    apply_volume();
+  });
+  $('replay-restart').addEventListener('click', () => { fresh(); start(); });
+  $('own').addEventListener('click', () => { watch = null; fresh(); start(); });
+  const link = /^#replay=(.*)$/.exec(location.hash);
+  if (link) pending = [() => orvalin_unpack(link[1]), 'link'];
   function start() {
     if (!servable || wanted || !ended.hidden) return;
     wanted = true;
@@ -467,16 +718,15 @@ function orvalin_page(factory) {
   }
   cover.addEventListener('click', start);
   $('restart').addEventListener('click', () => {
-    ended.hidden = true;
-    cover.hidden = false;
-    load();
+    fresh();
     start();
   });
 
   // The bar's buttons give the focus back, so that Space or Enter reach the
   // machine rather than press them again.
-  for (const control of $('bar').querySelectorAll('button, input'))
-    control.addEventListener(control.type === 'range' ? 'change' : 'click', () => control.blur());
+  for (const control of $('bar').querySelectorAll('button, input, select'))
+    control.addEventListener(control.type === 'range' || control.tagName === 'SELECT' ? 'change' : 'click',
+      () => control.blur());
   $('fullscreen').addEventListener('click', toggle_fullscreen);
   $('pause').addEventListener('click', () => { if (running) set_paused(!paused); });
   // Quit is the window's close button. A tab has none, and a click on it may

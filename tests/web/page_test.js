@@ -10,7 +10,8 @@
 // Usage: node page_test.js [NATIVE_BUILD] [WEB_BUILD]   (build/, build-web/)
 'use strict';
 const puppeteer = require('puppeteer-core');
-const { execFileSync } = require('child_process');
+const { execFileSync, spawnSync } = require('child_process');
+const crypto = require('crypto'), zlib = require('zlib');
 const fs = require('fs'), http = require('http'), os = require('os'), path = require('path');
 
 const root = path.resolve(__dirname, '../..');
@@ -69,7 +70,7 @@ function replay(program, log, last, pictures) {
 // No evaluation before the page's first input: each one is a user gesture.
 // Each page has a window of its own: a tab behind another is hidden.
 async function open(url, touch, want) {
-  const page = await (await browser.createBrowserContext()).newPage();
+  const page = await (await browser.createBrowserContext({ downloadBehavior: { policy: 'allow', downloadPath: tmp } })).newPage();
   page.on('console', m => messages.push(url + ' ' + m.text()));
   page.on('pageerror', e => messages.push(url + ' ' + e.message));
   await page.setViewport({ width: 1280, height: 720, hasTouch: touch });
@@ -100,9 +101,10 @@ const differ = (page, k, png) => page.evaluate(async (k, png) => {
   const image = new Image();
   image.src = 'data:image/png;base64,' + png;
   await image.decode();
-  const context = Object.assign(document.createElement('canvas'), { width: 320, height: 240 }).getContext('2d');
-  context.drawImage(image, 0, 0);
-  const want = context.getImageData(0, 0, 320, 240).data, got = test.snaps[k];
+  // Each picture through a canvas of its own (frame 0: the page's canvas now).
+  const pixels = from => (c => (c.drawImage(from, 0, 0), c.getImageData(0, 0, 320, 240).data))(
+    Object.assign(document.createElement('canvas'), { width: 320, height: 240 }).getContext('2d'));
+  const want = pixels(image), got = k ? test.snaps[k] : pixels(document.getElementById('canvas'));
   return got ? want.reduce((n, v, i) => n + (v !== got[i]), 0) : -1;
 }, k, png);
 // Runs a page on to frame k and compares it with the native run of its key log.
@@ -226,7 +228,7 @@ async function main() {
     (await text(page, '#help')).includes('Gamepad'));
   await playing(page, 'in play: canvas equals native (bytes, state)', ['3', '4', '5']);
   await layouts(page, false, [[1280, 720, 3], [1920, 1080, 4], [480, 320], [3840, 2160, 9]]);
-  await close(page);
+  await replays(base, page);
 
   // The single file, opened from disk on a touch screen.
   page = await open('file://' + site + '/single/quadrillo.html', true, [530]);
@@ -263,6 +265,81 @@ async function main() {
   const hello = await settle(page, HELLO, 80);
   check('restart runs it afresh: frame 80 equals native', hello.differing === 0, hello.differing);
   check('no console message, served or from disk', messages.length === 0, messages.join(' | '));
+}
+
+// The run so far saved (paused, at frame n), its link copied: the saved
+// script's frames are the keys the frames saw, and the native harness
+// draws the frame shown from it. Its frames, made into a link here without
+// the comments, play as fast as they go to "Replay ended" on that frame,
+// deaf to the player's keys. Bad links are named, and the program starts.
+async function replays(base, page) {
+  await page.browserContext().overridePermissions(base, ['clipboard-read', 'clipboard-sanitized-write']);
+  await page.click('#pause');
+  await page.click('#save');
+  await page.click('#link');
+  await sleep(500);
+  const name = fs.readdirSync(tmp).find(f => /^quadrillo-\d{8}-\d{6}\.keys$/.test(f));
+  const saved = name ? fs.readFileSync(tmp + '/' + name, 'utf8') : '', n = await frame(page);
+  const copied = await page.evaluate(() => navigator.clipboard.readText());
+  const frames = saved.split('\n').filter(l => l[0] !== '#'), keys = await log(page);
+  const data = saved.split('\n').filter(l => l.startsWith('# data ')).map(l => l.split(' '));
+  const { stderr } = spawnSync(GAME, ['--data', root + '/data', '--keys', tmp + '/' + name, '--frames', String(n),
+    '--out', tmp, '--png', String(n)], { encoding: 'utf8' });
+  const png = () => fs.readFileSync(`${tmp}/frame-${n}.png`).toString('base64');
+  check('Save replay: header, the keys each frame saw, native draws the frame shown; Copy link: the same script',
+    saved.startsWith(`# program quadrillo\n# data `) && saved.includes(`\n# frames ${n}\n`) && frames.length === n + 1 &&
+    frames.slice(0, n).every((l, k) => l === keys[k + START - 1].map(c => NAMES[c]).join(' ')) && data.length > 0 &&
+    data.every(([, , file, sum]) => sum === crypto.createHash('sha256').update(fs.readFileSync(root + '/data/' + file))
+      .digest('hex')) && stderr === '' && await differ(page, 0, png()) === 0 &&
+    copied.startsWith(base + 'quadrillo.html#replay=') &&
+    zlib.inflateRawSync(Buffer.from(copied.split('=')[1], 'base64url')).toString() === saved, [n, name, stderr]);
+  await close(page);
+
+  const packed = zlib.deflateRawSync('# data game.psg 00\n' + frames.join('\n')).toString('base64url');
+  page = await open(base + 'quadrillo.html#replay=' + packed, false, []);
+  await page.waitForFunction(() => /watch/.test(document.getElementById('cover-text').textContent));
+  const warned = (await text(page, '#status')).includes('recorded with other data (game.psg)');
+  await page.click('#cover');
+  await page.keyboard.down('ArrowLeft');
+  await page.select('#speed', '0');
+  const t = Date.now();
+  await page.waitForFunction(() => document.getElementById('status').textContent === 'Replay ended', { timeout: 60000 });
+  const rate = Math.round((n + START) * 1000 / (Date.now() - t));
+  await page.keyboard.up('ArrowLeft');
+  await sleep(300);
+  const time = `${Math.floor(n / 3000)}:${String(Math.floor(n / 50) % 60).padStart(2, '0')}`;
+  check('a link (of other data: a warning) watched as fast as it goes: ends held on its last frame, the native one; keys ignored',
+    warned && await frame(page) === n && await differ(page, 0, png()) === 0 && await text(page, '#replay-time') === `${time} / ${time}`,
+    [rate + ' frames/s', await frame(page)]);
+  await page.click('#own');
+  await until(page, n + 100);
+  check('Play it yourself: the program runs afresh, no replay', await text(page, '#watching') === '');
+  // The saved file, chosen: watched at 4x, then restarted and run as fast as it goes.
+  const [chooser] = await Promise.all([page.waitForFileChooser(), page.click('#open')]);
+  await chooser.accept([tmp + '/' + name]);
+  await page.waitForFunction(() => /watch/.test(document.getElementById('cover-text').textContent));
+  await page.click('#cover');
+  await page.select('#speed', '4');
+  await sleep(1000);
+  await page.click('#replay-restart');
+  await page.select('#speed', '0');
+  await page.waitForFunction(() => document.getElementById('status').textContent === 'Replay ended', { timeout: 60000 });
+  check('a chosen file at 4x, restarted: ends on the native frame', await differ(page, 0, png()) === 0);
+  await close(page);
+
+  for (const [bad, says] of [['A*', 'not base64url'], ['__8', 'not DEFLATE'],
+    [zlib.deflateRawSync('LEFT\nJUMP\n').toString('base64url'), 'line 2 names no key'],
+    [zlib.deflateRawSync(Buffer.from([0xff, 10])).toString('base64url'), 'not a key script'],
+    [zlib.deflateRawSync('\n'.repeat(1800001)).toString('base64url'), 'longer than 10 hours']]) {
+    page = await open(base + 'quadrillo.html#replay=' + bad, false, []);
+    await page.waitForFunction(() => /start/.test(document.getElementById('cover-text').textContent));
+    const said = await text(page, '#status');
+    await page.click('#cover');
+    await until(page, 10);
+    check(`bad link (${says}): said, the program starts`,
+      said.startsWith('This replay link cannot be played: ') && said.includes(says) && await text(page, '#watching') === '', said);
+    await close(page);
+  }
 }
 
 // A page that hangs fails the run rather than holding it up.
