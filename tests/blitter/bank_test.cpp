@@ -1,4 +1,5 @@
 #include "blitter/bank.h"
+#include "blitter/picture.h"
 
 #include <gtest/gtest.h>
 
@@ -102,3 +103,19 @@ TEST(Bank, RecordsCutShortOrRefusedByTheMemory) {
   EXPECT_EQ(Bytes(row.begin(), row.begin() + 11), Bytes(4, lit(1)) + Bytes(6, 0xEE) + Bytes{lit(1)})
      ;
 }
+
+TEST(Picture, ReadsTheTopNibblesOfSizesUpTo512) {
+  const std::string path = testing::TempDir() + "blitter_picture.raw";
+  const Bytes file_bytes(513, 0xA7);
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::fwrite(file_bytes.data(), 1, file_bytes.size(), file);
+  std::fclose(file);
+  Bytes pixels(513, 0);
+  EXPECT_EQ(picture_read(path.c_str(), 512, 1, 0, pixels.data()), -1);
+  EXPECT_EQ(pixels[511] * 16 + pixels[512], 0xA0) << "the top nibble, and no more than asked";
+  EXPECT_EQ(picture_read(path.c_str(), 1, 512, -1, pixels.data()), -1);
+  EXPECT_EQ(pixels[0], 15 - 0xA);
+  EXPECT_EQ(picture_read(path.c_str(), 513, 1, 0, pixels.data()) | picture_read(path.c_str(), 2, 512, 0, pixels.data()), 0)
+      << "too wide, or more than the file holds";
+}
+
