@@ -28,7 +28,7 @@ test=(
   libgtest-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev valgrind  # the sanitizer and fuzz build, memcheck
   libpng-dev libfreetype-dev fonts-dejavu-core  # the data tools
-  libssl-dev libgif-dev              # replay frame hashes, replay GIFs
+  libssl-dev                         # replay frame hashes
   python3-pil python3-numpy python3-xlib  # pictures, signals, windows in tests
   libx11-dev xvfb xdotool x11-utils x11-apps  # end-to-end tests in a private X server
   pulseaudio pulseaudio-utils libasound2-plugins  # a private audio sink

@@ -1,7 +1,7 @@
 # find_package(Orvalin): the imported targets Orvalin::orvalin (the desktop
 # program: headers under include/orvalin, liborvalin.a and Allegro 4 through
 # pkg-config) and Orvalin::harness (the headless twin: liborvalin-harness.a,
-# with libpng, libcrypto and giflib).
+# with libpng and libcrypto).
 # orvalin_add_replay_test (OrvalinReplayTest.cmake) pins a program with a
 # golden replay. Under Emscripten, Orvalin::orvalin is the runtime on the
 # browser host, and orvalin_add_web_program (OrvalinWeb.cmake) makes a

@@ -17,9 +17,7 @@
 #include "machine/machine.h"
 #include "machine/palette.h"
 #include "tools/common/cli.h"
-#ifdef QUADRILLO_HAVE_GIF
-#include "tools/common/gif_io.h"
-#endif
+#include "host/gif.h"
 #ifdef QUADRILLO_HAVE_PNG
 #include "tools/common/png_io.h"
 #endif
@@ -141,9 +139,8 @@ struct Run {
   FILE*                         ports = nullptr;
   WavWriter                     audio;            // written as the samples come
   GoldenCheck                   golden;           // with --golden, unless regenerating
-#ifdef QUADRILLO_HAVE_GIF
-  GifWriter gif;
-#endif
+  GifWriter                     gif;              // with --gif, made in memory
+  FILE*                         gif_file = nullptr;
 };
 
 Run run;
@@ -188,9 +185,6 @@ int parse(int argc, char** argv, Options& options) {
   if (!options.png_frames.empty()) return fail(CLI_USAGE, "--png is not available: this build has no libpng");
 #endif
   if (const std::string* gif = cli_value(args, "gif")) options.gif = *gif;
-#ifndef QUADRILLO_HAVE_GIF
-  if (!options.gif.empty()) return fail(CLI_USAGE, "--gif is not available: this build has no giflib");
-#endif
   options.gif_to = options.frames;
   const struct {
     const char* name;
@@ -271,10 +265,8 @@ void on_present(const HostBitmap* shown) {
     std::memcpy(run.shown.data() + y * SCREEN_WIDTH, shown->line[y], SCREEN_WIDTH);
   run.shown_frames = machine_frames_elapsed();
   run.line_pending = true;
-#ifdef QUADRILLO_HAVE_GIF
-  if (run.gif.file && k >= run.options.gif_from && k <= run.options.gif_to)
+  if (run.gif_file && k >= run.options.gif_from && k <= run.options.gif_to)
     gif_add(run.gif, run.shown.data(), SCREEN_WIDTH, run.shown_frames);
-#endif
   if (run.options.png_frames.count(k)) write_png(k);
   hold_keys(k < run.options.frames ? k + 1 : 0);  // none after the script or the last frame
   // After the last frame the close button is pressed: the program's next
@@ -331,14 +323,12 @@ int prepare(const Options& options) {
   if (!run.frames_file || !run.ports || !audio_open)
     return fail(CLI_FAILED, "cannot write into the out folder " + run.out);
   palette_compute(run.palette);
-#ifdef QUADRILLO_HAVE_GIF
   if (!options.gif.empty()) {
-    const std::string path = fs::absolute(options.gif).string();
-    if (!gif_open(run.gif, path.c_str(), SCREEN_WIDTH, SCREEN_HEIGHT, int(options.gif_scale),
-                  run.palette))
-      return fail(CLI_FAILED, "cannot write " + options.gif);
+    // Opened now, so that a path it cannot write fails before the run.
+    run.gif_file = std::fopen(fs::absolute(options.gif).string().c_str(), "wb");
+    if (!run.gif_file) return fail(CLI_FAILED, "cannot write " + options.gif);
+    gif_open(run.gif, SCREEN_WIDTH, SCREEN_HEIGHT, int(options.gif_scale), run.palette);
   }
-#endif
   fs::current_path(options.data, failed);
   if (failed) return fail(CLI_FAILED, "cannot enter the data folder " + options.data);
   return CLI_GO_ON;
@@ -397,12 +387,16 @@ int harness_run(const HarnessProgram& program, int argc, char** argv) {
     fail(CLI_FAILED, "sprite memory at shut-down is " + std::to_string(sprite_memory_free()) +
                          " bytes, not " + std::to_string(SPRITE_MEMORY_SIZE));
   }
-#ifdef QUADRILLO_HAVE_GIF
-  if (run.gif.file && !gif_close(run.gif)) {
-    written = false;
-    fail(CLI_FAILED, "cannot write " + run.options.gif);
+  if (run.gif_file) {
+    gif_close(run.gif);
+    const std::vector<uint8_t>& bytes = run.gif.bytes;
+    const bool whole = std::fwrite(bytes.data(), 1, bytes.size(), run.gif_file) == bytes.size();
+    if (std::fclose(run.gif_file) != 0 || !whole) {
+      written = false;
+      fail(CLI_FAILED, "cannot write " + run.options.gif);
+    }
+    run.gif_file = nullptr;
   }
-#endif
   if (std::fclose(run.frames_file) != 0) written = false;
   if (std::fclose(run.ports) != 0) written = false;
   run.ports = nullptr;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libraries of the Windows build as static mingw-w64 libraries into
 # $QUADRILLO_WINDOWS_CACHE/prefix (default ~/.cache/quadrillo-windows/prefix):
-#   Allegro 4.4, libpng, FreeType and giflib from Debian's source packages
+#   Allegro 4.4, libpng and FreeType from Debian's source packages
 #   (only their upstream tarballs are used), zlib from Debian's libz-mingw-w64-dev, and
 #   GoogleTest from the sources of Debian's googletest package.
 #
@@ -191,29 +191,6 @@ if ! stamped freetype; then
     -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON \
     -DZLIB_LIBRARY="$zlib" -DZLIB_INCLUDE_DIR=/usr/$mingw/include
   stamp freetype
-fi
-
-# giflib (quadrillo-replay --gif) has a plain Makefile: its library is the
-# few sources below, compiled and archived here.
-if ! stamped giflib; then
-  fetch_source giflib
-  dir=$cache/build/giflib
-  rm -rf "$dir"
-  mkdir -p "$dir/src" "$dir/obj" "$prefix/include"
-  tar -xf "$orig" -C "$dir/src"
-  src=$(dirname "$(find "$dir/src" -maxdepth 2 -name gif_lib.h | head -n 1)")
-  say "building giflib (log: $dir/log.txt)"
-  if ! ( for unit in dgif_lib egif_lib gifalloc gif_err gif_font gif_hash openbsd-reallocarray; do
-           "$mingw-gcc-posix" -O2 -c "$src/$unit.c" -o "$dir/obj/$unit.o" || exit 1
-         done
-         rm -f "$prefix/lib/libgif.a"
-         "$mingw-gcc-ar-posix" rcs "$prefix/lib/libgif.a" "$dir"/obj/*.o ) > "$dir/log.txt" 2>&1; then
-    tail -n 30 "$dir/log.txt" >&2
-    say "building giflib failed"
-    exit 1
-  fi
-  cp "$src/gif_lib.h" "$prefix/include/"
-  stamp giflib
 fi
 
 if ! stamped googletest; then
