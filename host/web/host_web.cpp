@@ -14,11 +14,14 @@
 // page's main, which calls the program's program_main.
 #include <emscripten.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "host/gif.h"
 #include "host/host.h"
 #include "host/memory.h"
 #include "host/program.h"
@@ -50,6 +53,9 @@ EM_JS(void, web_stream_play, (const uint16_t* samples, uint32_t length), {
   Module.orvalin.streamPlay(HEAPU16.subarray(samples >> 1, (samples >> 1) + length));
 });
 EM_JS(void, web_ended, (int32_t status), { Module.orvalin.ended(status); });
+EM_JS(void, web_gif_made, (const uint8_t* bytes, uint32_t length), {
+  Module.orvalin.gifMade(HEAPU8.slice(bytes, bytes + length));
+});
 
 // The host's key list (host/keys.h), one line "NAME CODE DOM_CODE" a key
 // (DOM_CODE empty for a key no browser reports). The page reads it before
@@ -71,7 +77,101 @@ std::vector<uint16_t> stream_samples;     // the stream's one buffer, `length` s
 bool                  stream_open;
 char                  stream_token;       // its address stands for the stream
 
+// The film: the frames presented lately, for the page's GIF. The oldest
+// frame kept is a whole picture (`film_base`); each later one is the
+// rectangle that changed since the frame before, its bytes in `film_bytes`
+// in order. At most a minute of frames, and as many rectangles as
+// FILM_BYTES holds: the oldest frames go first. Most frames change a few
+// blocks, so a minute takes little memory.
+constexpr size_t FILM_FRAMES = 60 * 50;
+constexpr size_t FILM_BYTES = size_t(32) << 20;
+struct FilmStep {
+  int32_t x, y, w, h;  // w = 0: the frame equals the one before
+  size_t  offset;      // of its w x h bytes in film_bytes
+};
+uint8_t               film_palette[256][3];  // the machine's, 0..63
+std::vector<uint8_t>  film_base;             // the oldest frame kept; empty: none yet
+std::vector<uint8_t>  film_last;             // the newest
+std::vector<uint8_t>  film_bytes;
+size_t                film_used;             // film_bytes in use, from its start
+std::vector<FilmStep> film_steps(FILM_FRAMES);
+size_t                film_first, film_count;  // steps kept, oldest at film_first
+
+FilmStep& film_step(size_t k) { return film_steps[(film_first + k) % FILM_FRAMES]; }
+
+void film_apply(std::vector<uint8_t>& picture, const FilmStep& step) {
+  for (int32_t y = 0; y < step.h; ++y)
+    std::memcpy(&picture[size_t((step.y + y) * SCREEN_WIDTH + step.x)],
+                &film_bytes[step.offset + size_t(y * step.w)], size_t(step.w));
+}
+
+// The oldest frame leaves: the next one becomes the whole picture.
+void film_drop() {
+  film_apply(film_base, film_step(0));
+  film_first = (film_first + 1) % FILM_FRAMES;
+  --film_count;
+}
+
+void film_add(const HostBitmap* shown) {
+  if (shown->w != SCREEN_WIDTH || shown->h != SCREEN_HEIGHT) return;
+  if (film_base.empty()) {
+    film_base.resize(size_t(SCREEN_WIDTH * SCREEN_HEIGHT));
+    for (int32_t y = 0; y < SCREEN_HEIGHT; ++y)
+      std::memcpy(&film_base[size_t(y * SCREEN_WIDTH)], shown->line[y], size_t(SCREEN_WIDTH));
+    film_last = film_base;
+    return;
+  }
+  int32_t left = SCREEN_WIDTH, top = SCREEN_HEIGHT, right = -1, bottom = -1;
+  for (int32_t y = 0; y < SCREEN_HEIGHT; ++y)
+    for (int32_t x = 0; x < SCREEN_WIDTH; ++x)
+      if (shown->line[y][x] != film_last[size_t(y * SCREEN_WIDTH + x)]) {
+        left = std::min(left, x), right = std::max(right, x);
+        top = std::min(top, y), bottom = std::max(bottom, y);
+      }
+  FilmStep step{0, 0, 0, 0, 0};
+  if (right >= 0) step = FilmStep{left, top, right - left + 1, bottom - top + 1, 0};
+  const size_t size = size_t(step.w) * size_t(step.h);
+  if (film_count + 1 == FILM_FRAMES) film_drop();
+  if (film_used + size > FILM_BYTES) {
+    // Full: the oldest frames go until half is free, and the rest moves to
+    // the front.
+    while (film_count && film_used - film_step(0).offset + size > FILM_BYTES / 2) film_drop();
+    const size_t from = film_count ? film_step(0).offset : film_used, live = film_used - from;
+    std::memmove(film_bytes.data(), film_bytes.data() + from, live);
+    for (size_t k = 0; k < film_count; ++k) film_step(k).offset -= from;
+    film_used = live;
+  }
+  step.offset = film_used;
+  film_used += size;
+  if (film_bytes.size() < film_used) film_bytes.resize(std::min(FILM_BYTES, std::max(film_used, 2 * film_bytes.size())));
+  for (int32_t y = 0; y < step.h; ++y) {
+    const uint8_t* row = shown->line[step.y + y] + step.x;
+    std::memcpy(&film_bytes[step.offset + size_t(y * step.w)], row, size_t(step.w));
+    std::memcpy(&film_last[size_t((step.y + y) * SCREEN_WIDTH + step.x)], row, size_t(step.w));
+  }
+  film_step(film_count++) = step;
+}
+
 }  // namespace
+
+// The page's GIF button: the last `frames` frames kept (all there are, when
+// fewer), one machine frame each, handed to the page as a GIF file.
+extern "C" EMSCRIPTEN_KEEPALIVE void web_gif(int32_t frames) {
+  GifWriter gif;
+  if (film_base.empty() || frames < 1 || !gif_open(gif, SCREEN_WIDTH, SCREEN_HEIGHT, 1, film_palette)) {
+    web_gif_made(nullptr, 0);
+    return;
+  }
+  const size_t skip = film_count + 1 > size_t(frames) ? film_count + 1 - size_t(frames) : 0;
+  std::vector<uint8_t> picture = film_base;
+  for (size_t k = 0; k < film_count; ++k) {
+    if (k >= skip) gif_add(gif, picture.data(), SCREEN_WIDTH, k);
+    film_apply(picture, film_step(k));
+  }
+  gif_add(gif, picture.data(), SCREEN_WIDTH, film_count);
+  gif_close(gif);
+  web_gif_made(gif.bytes.data(), uint32_t(gif.bytes.size()));
+}
 
 int main(int argc, char** argv) {
   const int status = program_main(argc, argv);
@@ -111,6 +211,7 @@ int32_t host_set_mode(int32_t fullscreen, int32_t width, int32_t height) {
 // Components 0..63 widen to 0..255 by repeating their top bits, so that 63
 // is full white: (c << 2) | (c >> 4).
 void host_set_palette(const uint8_t colours[256][3]) {
+  std::memcpy(film_palette, colours, sizeof film_palette);
   for (int c = 0; c < 256; ++c) {
     uint32_t rgba = 0xFF000000u;
     for (int k = 0; k < 3; ++k) {
@@ -128,6 +229,7 @@ void host_present(const HostBitmap* shown) {
   for (size_t y = 0; y < height; ++y)
     for (size_t x = 0; x < width; ++x) *out++ = palette_rgba[shown->line[y][x]];
   web_present(picture.data(), shown->w, shown->h);
+  film_add(shown);
 }
 
 void host_set_title(const char* title) { web_set_title(title); }

@@ -10,7 +10,8 @@
 // at the next gesture. The program's end offers a restart, which starts a
 // fresh instance of the program. Every run's keys are recorded, to save as
 // a key script or copy as a link; a replay from a link or a file plays in
-// place of the player's keys, and holds its last frame.
+// place of the player's keys, and holds its last frame. The GIF button
+// downloads what was shown lately, from the host's own record of its frames.
 //
 // Appended to the program's module script, after its factory orvalin_program.
 'use strict';
@@ -183,6 +184,8 @@ const ORVALIN_RATE = 44100;         // samples a second, the stream's and the co
 const ORVALIN_QUANTUM = 128;        // samples WebAudio plays at a time
 const ORVALIN_IDLE_MS = 2500;       // full screen: the controls hide after this long without the pointer
 const ORVALIN_NOTICE_MS = 4000;     // how long a notice stays
+const ORVALIN_GIF_FRAMES = 500;     // the GIF button: the last 10 s played,
+const ORVALIN_GIF_WATCHED = 3000;   // or of a replay watched, up to a minute
 // The layouts tried, in order of preference: the arrangements (page.html)
 // at each size of the controls (px of their font), largest first. The
 // smallest is a last resort, for a small phone held sideways with its touch
@@ -545,6 +548,7 @@ function orvalin_page(factory) {
       audio.queued++;
       (speed === 1 ? audio.post : sink_post)({ generation: audio.generation, samples: out }, [out.buffer]);
     },
+    gifMade(bytes) { gif_made = bytes; },
     ended(status) {
       running = wanted = false;
       release_all();
@@ -559,7 +563,7 @@ function orvalin_page(factory) {
   // The cover says "Loading..." (with the data's progress, the larger part)
   // until the program is ready, and only then invites a start. An input
   // while it loads is remembered: the program starts once it is ready.
-  let instance = null, ready = false;
+  let instance = null, ready = false, gif_made = null;
   const progress = text => {  // Emscripten's "Downloading data... (loaded/total)"
     const part = /\((\d+)\/(\d+)\)/.exec(text);
     if (part && !ready) cover_text.textContent = `Loading... ${Math.floor(100 * part[1] / part[2])} %`;
@@ -678,14 +682,26 @@ function orvalin_page(factory) {
     return [`# program ${program_name}`, ...(data_lines || []), `# frames ${frames}\n`].join('\n') +
       log.text(keys.names, frames);
   }
-  $('save').addEventListener('click', () => {
+  // A download named PROGRAM-YYYYMMDD-HHMMSS.EXTENSION, at the local time.
+  function download(blob, extension) {
     const d = new Date(), two = n => String(n).padStart(2, '0');
     const link = document.createElement('a');
     link.download = `${program_name}-${d.getFullYear()}${two(d.getMonth() + 1)}${two(d.getDate())}-` +
-      `${two(d.getHours())}${two(d.getMinutes())}${two(d.getSeconds())}.keys`;
-    link.href = URL.createObjectURL(new Blob([script()], { type: 'text/plain' }));
+      `${two(d.getHours())}${two(d.getMinutes())}${two(d.getSeconds())}.${extension}`;
+    link.href = URL.createObjectURL(blob);
     link.click();
     setTimeout(() => URL.revokeObjectURL(link.href), 10000);
+  }
+  $('save').addEventListener('click', () => download(new Blob([script()], { type: 'text/plain' }), 'keys'));
+  $('gif').addEventListener('click', async () => {
+    const frames = Math.min(presents - ORVALIN_START, watch ? ORVALIN_GIF_WATCHED : ORVALIN_GIF_FRAMES);
+    if (!instance || frames < 1) return notice('Nothing shown yet to make a GIF of');
+    const program = await instance, began = performance.now();
+    program._web_gif(frames);
+    if (probe && probe.gif) probe.gif(performance.now() - began);
+    download(new Blob([gif_made], { type: 'image/gif' }), 'gif');
+    notice(`GIF saved: ${(frames / 50).toFixed(1)} s, ${(gif_made.length / 1048576).toFixed(1)} MB`);
+    gif_made = null;
   });
   $('link').addEventListener('click', async () => {
     const url = location.href.replace(/#.*$/, '') + '#replay=' + await orvalin_pack(script());

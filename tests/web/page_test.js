@@ -30,6 +30,18 @@ const SOUND = `import sys, numpy as np, sound_match as m
 ref = m.read_wav(sys.argv[1])[:20 * m.RATE]
 rec = np.fromfile(sys.argv[2], '<f4').astype(np.float64) * 32768
 print(m.match(rec[10 * m.RATE:20 * m.RATE], ref))`;
+// The GIF button's download decoded by Pillow, each image its duration in
+// 2/100 s frames, against the native PNGs of the frames up to argv[3], the
+// last: the frame count and how many differ.
+const GIF = `import sys
+from PIL import Image, ImageSequence
+frames = []
+for f in ImageSequence.Iterator(Image.open(sys.argv[1])):
+    d = f.info['duration']
+    frames += [f.convert('RGB').tobytes()] * (d // 20 if d % 20 == 0 else 0)
+first = int(sys.argv[3]) - len(frames) + 1
+print(len(frames), sum(f != Image.open('%s/frame-%d.png' % (sys.argv[2], first + i)).convert('RGB')
+    .tobytes() for i, f in enumerate(frames)), end='')`;
 const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
 let passed = 0, failed = 0;
 const check = (name, ok, detail = '') => console.log(`${ok ? (passed++, 'ok  ') : (failed++, 'FAIL')} ${name} ${detail}`);
@@ -272,6 +284,16 @@ async function main() {
 // draws the frame shown from it. Its frames, made into a link here without
 // the comments, play as fast as they go to "Replay ended" on that frame,
 // deaf to the player's keys. Bad links are named, and the program starts.
+async function gif(page, last) {
+  const before = new Set(fs.readdirSync(tmp));
+  await page.evaluate(() => orvalin_probe.gif = ms => test.gif = ms);
+  await page.click('#gif');
+  let name;
+  for (let end = Date.now() + 20000; !name && Date.now() < end; await sleep(100))
+    name = fs.readdirSync(tmp).find(f => /^quadrillo-\d{8}-\d{6}.*\.gif$/.test(f) && !before.has(f));
+  const made = name ? execFileSync('/usr/bin/python3', ['-c', GIF, tmp + '/' + name, tmp, String(last)], { encoding: 'utf8' }) : '';
+  return [made, `${Math.round(await page.evaluate(() => test.gif))} ms`, name && fs.statSync(tmp + '/' + name).size + ' bytes'];
+}
 async function replays(base, page) {
   await page.browserContext().overridePermissions(base, ['clipboard-read', 'clipboard-sanitized-write']);
   await page.click('#pause');
@@ -284,8 +306,9 @@ async function replays(base, page) {
   const frames = saved.split('\n').filter(l => l[0] !== '#'), keys = await log(page);
   const data = saved.split('\n').filter(l => l.startsWith('# data ')).map(l => l.split(' '));
   const { stderr } = spawnSync(GAME, ['--data', root + '/data', '--keys', tmp + '/' + name, '--frames', String(n),
-    '--out', tmp, '--png', String(n)], { encoding: 'utf8' });
+    '--out', tmp, '--png', Array.from({ length: n }, (_, k) => k + 1).join(',')], { encoding: 'utf8' });
   const png = () => fs.readFileSync(`${tmp}/frame-${n}.png`).toString('base64');
+  const played = await gif(page, n);
   check('Save replay: header, the keys each frame saw, native draws the frame shown; Copy link: the same script',
     saved.startsWith(`# program quadrillo\n# data `) && saved.includes(`\n# frames ${n}\n`) && frames.length === n + 1 &&
     frames.slice(0, n).every((l, k) => l === keys[k + START - 1].map(c => NAMES[c]).join(' ')) && data.length > 0 &&
@@ -293,6 +316,7 @@ async function replays(base, page) {
       .digest('hex')) && stderr === '' && await differ(page, 0, png()) === 0 &&
     copied.startsWith(base + 'quadrillo.html#replay=') &&
     zlib.inflateRawSync(Buffer.from(copied.split('=')[1], 'base64url')).toString() === saved, [n, name, stderr]);
+  check('GIF while playing: the last 10 s, frame for frame the native ones', played[0] === `${Math.min(n, 500)} 0`, played);
   await close(page);
 
   const packed = zlib.deflateRawSync('# data game.psg 00\n' + frames.join('\n')).toString('base64url');
@@ -311,6 +335,8 @@ async function replays(base, page) {
   check('a link (of other data: a warning) watched as fast as it goes: ends held on its last frame, the native one; keys ignored',
     warned && await frame(page) === n && await differ(page, 0, png()) === 0 && await text(page, '#replay-time') === `${time} / ${time}`,
     [rate + ' frames/s', await frame(page)]);
+  const watched = await gif(page, n);
+  check('GIF of a replay watched: all of it, frame for frame the native ones', watched[0] === `${Math.min(n, 3000)} 0`, watched);
   await page.click('#own');
   await until(page, n + 100);
   check('Play it yourself: the program runs afresh, no replay', await text(page, '#watching') === '');
