@@ -110,7 +110,8 @@ TEST(Chip, EnvelopeSpeedAndRestart) {
   EXPECT_TRUE(fast[44] != 0 && fast[45] == 0 && fast[99] == 0) << "0 from the 46th sample on";
   // No period written: step 0.
   EXPECT_EQ(play({{13, 13}, {7, 0x3F}, {8, 0x10}}, 500)[499], 16383);
-  EXPECT_EQ(play({{13, 12}, {7, 0x3F}, {8, 0x10}}, 500)[499], 0);
+  EXPECT_EQ(play({{13, 14}, {7, 0x3F}, {8, 0x10}}, 500)[499], 0);
+  EXPECT_EQ(play({{8, 0x10}}, 50)[0], 0) << "a new start is at phase 0, not where 14 held";
   // A period write changes the speed only; a shape write restarts, also the same shape.
   const Writes start = {{11, 3}, {13, 0}, {7, 0x3F}, {8, 0x10}};
   Samples period = play(start, 300, {{11, 2}}, 100);

@@ -43,15 +43,20 @@ const char HELP[] =
     "Options:\n"
     "  -l, --lines N   rows to clear before giving up (1..100000; default 200)\n"
     "  -m, --menu N    frames of the title menu at the end (0..100000; default 100)\n"
+    "  -t, --tower     first build the leftmost column up to the second row from\n"
+    "                  the top, then play on: the rows cleared next bring down a\n"
+    "                  stack that reaches nearly to the top\n"
     "  -w, --wait N    frames of the title menu before the game (0..100000;\n"
     "                  default 40); 0 presses SPACE in the title reveal instead\n";
 
-const CliOption OPTIONS[] = {{"lines", 'l', "N"}, {"menu", 'm', "N"}, {"wait", 'w', "N"}};
-const CliTool   TOOL = {"quadrillo-autoplay", HELP, OPTIONS, 3};
+const CliOption OPTIONS[] = {{"lines", 'l', "N"}, {"menu", 'm', "N"}, {"wait", 'w', "N"},
+                             {"tower", 't', nullptr}};
+const CliTool   TOOL = {"quadrillo-autoplay", HELP, OPTIONS, 4};
 
 constexpr int REVEAL_SPACE_FRAME = 30;  // frames into the reveal when SPACE goes down
 constexpr int GAME_OVER_FRAMES   = 80;  // frames of the darkening before X
 constexpr int GIVE_UP_TRIES      = 8;   // presses that did not take before the bot drops as is
+constexpr double TOWER_WEIGHT    = 2.0;  // per row of the leftmost column while --tower builds
 
 using Keys = std::bitset<HOST_KEY_COUNT>;  // one bit per HostKey
 using Grid = uint8_t[BOARD_COLUMNS][BOARD_ROWS];  // non-zero: occupied
@@ -77,6 +82,7 @@ struct Bot {
   int32_t  lines_seen   = 0;
   long     clears[5]    = {};  // clears of 1..4 rows at once
   bool     planned      = false;
+  bool     tower        = false;  // --tower: the leftmost column is still being built up
   Shape    target{};
   Plan     plan{};
   int      tries        = 0;
@@ -138,7 +144,10 @@ double weigh(const Grid& before, const Shape& s, float x, float y) {
   }
   // The weights of a well-known one-piece player, tuned by others on a
   // taller board; they do well enough here to reach the last level.
-  return -0.510066 * total + 0.760666 * cleared - 0.35663 * holes - 0.184483 * bumps;
+  // While it builds the tower, a row more in the leftmost column outweighs
+  // everything else, also the rows a placement would clear (which lower it).
+  double column = bot.tower ? TOWER_WEIGHT * std::min(heights[0], BOARD_ROWS - 1) : 0.0;
+  return -0.510066 * total + 0.760666 * cleared - 0.35663 * holes - 0.184483 * bumps + column;
 }
 
 void make_plan() {
@@ -155,6 +164,7 @@ void make_plan() {
     int row = int(std::floor(piece.y + piece.blocks[i][1]));
     if (col >= 0 && col < BOARD_COLUMNS && row >= 0 && row < BOARD_ROWS) stack[col][row] = 0;
   }
+  if (stack[0][1]) bot.tower = false;  // built: from now on the bot plays to clear rows
   double best = -1e18;
   bot.plan = {0, piece.x};
   for (int turns = 0; turns < 4; ++turns) {
@@ -263,6 +273,7 @@ int main(int argc, char** argv) {
                              {"wait", &bot.wait}})
     if (const std::string* text = cli_value(args, name))
       if (!cli_number(TOOL, name, *text, name[0] == 'l' ? 1 : 0, 100000, *value)) return CLI_USAGE;
+  bot.tower = cli_flag(args, "tower");
   FILE* out = std::fopen(args.operands[1].c_str(), "w");
   if (!out) return cli_fail(TOOL, CLI_FAILED, "cannot write " + args.operands[1]);
   std::error_code error;
