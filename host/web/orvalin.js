@@ -699,6 +699,7 @@ function orvalin_page(factory) {
     const program = await instance, began = performance.now();
     program._web_gif(frames);
     if (probe && probe.gif) probe.gif(performance.now() - began);
+    if (!gif_made || !gif_made.length) return notice('Nothing shown yet to make a GIF of');
     download(new Blob([gif_made], { type: 'image/gif' }), 'gif');
     notice(`GIF saved: ${(frames / 50).toFixed(1)} s, ${(gif_made.length / 1048576).toFixed(1)} MB`);
     gif_made = null;
