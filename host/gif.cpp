@@ -107,16 +107,12 @@ void put_lzw(GifWriter& gif, int w, int h, Pixel pixel) {
 // Writes one image: a graphics control extension with `delay` and the
 // rectangle of `pixels` that differs from what is shown (all of it at first).
 void put_image(GifWriter& gif, const std::vector<uint8_t>& pixels, int delay) {
-  int left = 0, top = 0, right = gif.width - 1, bottom = gif.height - 1;
+  GifRect r{0, 0, gif.width, gif.height};
   if (!gif.first) {
-    left = gif.width, top = gif.height, right = -1, bottom = -1;
-    for (int y = 0; y < gif.height; ++y)
-      for (int x = 0; x < gif.width; ++x)
-        if (pixels[size_t(y * gif.width + x)] != gif.shown[size_t(y * gif.width + x)]) {
-          left = std::min(left, x), right = std::max(right, x);
-          top = std::min(top, y), bottom = std::max(bottom, y);
-        }
-    if (right < 0) left = top = right = bottom = 0;  // only a longer delay
+    std::vector<const uint8_t*> rows(size_t(gif.height));
+    for (int y = 0; y < gif.height; ++y) rows[size_t(y)] = &pixels[size_t(y * gif.width)];
+    r = gif_changes(rows.data(), gif.shown.data(), gif.width, gif.height);
+    if (!r.w) r = GifRect{0, 0, 1, 1};  // only a longer delay
   }
   std::vector<uint8_t>& out = gif.bytes;
   // Disposal 1 (leave in place): later rectangles draw over this picture.
@@ -125,14 +121,14 @@ void put_image(GifWriter& gif, const std::vector<uint8_t>& pixels, int delay) {
   put16(out, delay);
   out.push_back(0);  // no transparent colour
   out.push_back(0);
-  const int s = gif.scale, w = (right - left + 1) * s, h = (bottom - top + 1) * s;
+  const int s = gif.scale, w = r.w * s, h = r.h * s;
   out.push_back(0x2C);
-  put16(out, left * s);
-  put16(out, top * s);
+  put16(out, r.x * s);
+  put16(out, r.y * s);
   put16(out, w);
   put16(out, h);
   out.push_back(0);  // the global colour table, rows in order
-  put_lzw(gif, w, h, [&](int x, int y) { return uint32_t(pixels[size_t((top + y / s) * gif.width + left + x / s)]); });
+  put_lzw(gif, w, h, [&](int x, int y) { return uint32_t(pixels[size_t((r.y + y / s) * gif.width + r.x + x / s)]); });
   gif.shown = pixels;
   gif.first = false;
 }
@@ -150,6 +146,17 @@ void flush(GifWriter& gif, uint64_t frames) {
 }
 
 }  // namespace
+
+GifRect gif_changes(const uint8_t* const* rows, const uint8_t* before, int width, int height) {
+  int left = width, top = height, right = -1, bottom = -1;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      if (rows[y][x] != before[size_t(y * width + x)]) {
+        left = std::min(left, x), right = std::max(right, x);
+        top = std::min(top, y), bottom = std::max(bottom, y);
+      }
+  return right < 0 ? GifRect{0, 0, 0, 0} : GifRect{left, top, right - left + 1, bottom - top + 1};
+}
 
 int gif_open(GifWriter& gif, int width, int height, int scale, const uint8_t palette[256][3]) {
   gif = GifWriter{};

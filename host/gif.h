@@ -26,6 +26,15 @@ struct GifWriter {
   std::vector<uint16_t> lzw_codes;
 };
 
+// A rectangle of a picture; w = h = 0: none.
+struct GifRect {
+  int x, y, w, h;
+};
+
+// The smallest rectangle holding every pixel where the `width` x `height`
+// picture of `rows` differs from `before` (rows `width` apart).
+GifRect gif_changes(const uint8_t* const* rows, const uint8_t* before, int width, int height);
+
 // Begins a file of `width` x `height` pictures (each pixel drawn `scale` x
 // `scale`, 1..8, the whole at most 65535 pixels a side) in `palette`, whose
 // components are the machine's 0..63. -1 on success, 0 for sizes it cannot

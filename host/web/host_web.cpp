@@ -86,8 +86,8 @@ char                  stream_token;       // its address stands for the stream
 constexpr size_t FILM_FRAMES = 60 * 50;
 constexpr size_t FILM_BYTES = size_t(32) << 20;
 struct FilmStep {
-  int32_t x, y, w, h;  // w = 0: the frame equals the one before
-  size_t  offset;      // of its w x h bytes in film_bytes
+  GifRect rect;    // w = 0: the frame equals the one before
+  size_t  offset;  // of its w x h bytes in film_bytes
 };
 uint8_t               film_palette[256][3];  // the machine's, 0..63
 std::vector<uint8_t>  film_base;             // the oldest frame kept; empty: none yet
@@ -100,9 +100,10 @@ size_t                film_first, film_count;  // steps kept, oldest at film_fir
 FilmStep& film_step(size_t k) { return film_steps[(film_first + k) % FILM_FRAMES]; }
 
 void film_apply(std::vector<uint8_t>& picture, const FilmStep& step) {
-  for (int32_t y = 0; y < step.h; ++y)
-    std::memcpy(&picture[size_t((step.y + y) * SCREEN_WIDTH + step.x)],
-                &film_bytes[step.offset + size_t(y * step.w)], size_t(step.w));
+  const GifRect& r = step.rect;
+  for (int32_t y = 0; y < r.h; ++y)
+    std::memcpy(&picture[size_t((r.y + y) * SCREEN_WIDTH + r.x)], &film_bytes[step.offset + size_t(y * r.w)],
+                size_t(r.w));
 }
 
 // The oldest frame leaves: the next one becomes the whole picture.
@@ -121,16 +122,9 @@ void film_add(const HostBitmap* shown) {
     film_last = film_base;
     return;
   }
-  int32_t left = SCREEN_WIDTH, top = SCREEN_HEIGHT, right = -1, bottom = -1;
-  for (int32_t y = 0; y < SCREEN_HEIGHT; ++y)
-    for (int32_t x = 0; x < SCREEN_WIDTH; ++x)
-      if (shown->line[y][x] != film_last[size_t(y * SCREEN_WIDTH + x)]) {
-        left = std::min(left, x), right = std::max(right, x);
-        top = std::min(top, y), bottom = std::max(bottom, y);
-      }
-  FilmStep step{0, 0, 0, 0, 0};
-  if (right >= 0) step = FilmStep{left, top, right - left + 1, bottom - top + 1, 0};
-  const size_t size = size_t(step.w) * size_t(step.h);
+  FilmStep step{gif_changes(shown->line, film_last.data(), SCREEN_WIDTH, SCREEN_HEIGHT), 0};
+  const GifRect& r = step.rect;
+  const size_t size = size_t(r.w) * size_t(r.h);
   if (film_count + 1 == FILM_FRAMES) film_drop();
   if (film_used + size > FILM_BYTES) {
     // Full: the oldest frames go until half is free, and the rest moves to
@@ -144,10 +138,10 @@ void film_add(const HostBitmap* shown) {
   step.offset = film_used;
   film_used += size;
   if (film_bytes.size() < film_used) film_bytes.resize(std::min(FILM_BYTES, std::max(film_used, 2 * film_bytes.size())));
-  for (int32_t y = 0; y < step.h; ++y) {
-    const uint8_t* row = shown->line[step.y + y] + step.x;
-    std::memcpy(&film_bytes[step.offset + size_t(y * step.w)], row, size_t(step.w));
-    std::memcpy(&film_last[size_t((step.y + y) * SCREEN_WIDTH + step.x)], row, size_t(step.w));
+  for (int32_t y = 0; y < r.h; ++y) {
+    const uint8_t* row = shown->line[r.y + y] + r.x;
+    std::memcpy(&film_bytes[step.offset + size_t(y * r.w)], row, size_t(r.w));
+    std::memcpy(&film_last[size_t((r.y + y) * SCREEN_WIDTH + r.x)], row, size_t(r.w));
   }
   film_step(film_count++) = step;
 }
@@ -155,12 +149,13 @@ void film_add(const HostBitmap* shown) {
 }  // namespace
 
 // The page's GIF button: the last `frames` frames kept (all there are, when
-// fewer), one machine frame each, handed to the page as a GIF file.
-extern "C" EMSCRIPTEN_KEEPALIVE void web_gif(int32_t frames) {
+// fewer), one machine frame each, handed to the page as a GIF file. Returns
+// the frames it holds.
+extern "C" EMSCRIPTEN_KEEPALIVE int32_t web_gif(int32_t frames) {
   GifWriter gif;
   if (film_base.empty() || frames < 1 || !gif_open(gif, SCREEN_WIDTH, SCREEN_HEIGHT, 1, film_palette)) {
     web_gif_made(nullptr, 0);
-    return;
+    return 0;
   }
   const size_t skip = film_count + 1 > size_t(frames) ? film_count + 1 - size_t(frames) : 0;
   std::vector<uint8_t> picture = film_base;
@@ -171,6 +166,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE void web_gif(int32_t frames) {
   gif_add(gif, picture.data(), SCREEN_WIDTH, film_count);
   gif_close(gif);
   web_gif_made(gif.bytes.data(), uint32_t(gif.bytes.size()));
+  return int32_t(film_count + 1 - skip);
 }
 
 int main(int argc, char** argv) {

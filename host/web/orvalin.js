@@ -184,8 +184,7 @@ const ORVALIN_RATE = 44100;         // samples a second, the stream's and the co
 const ORVALIN_QUANTUM = 128;        // samples WebAudio plays at a time
 const ORVALIN_IDLE_MS = 2500;       // full screen: the controls hide after this long without the pointer
 const ORVALIN_NOTICE_MS = 4000;     // how long a notice stays
-const ORVALIN_GIF_FRAMES = 500;     // the GIF button: the last 10 s played,
-const ORVALIN_GIF_WATCHED = 3000;   // or of a replay watched, up to a minute
+const ORVALIN_GIF_FRAMES = 500;     // the GIF button: the last 10 s played (a replay: all the host keeps)
 // The layouts tried, in order of preference: the arrangements (page.html)
 // at each size of the controls (px of their font), largest first. The
 // smallest is a last resort, for a small phone held sideways with its touch
@@ -694,10 +693,10 @@ function orvalin_page(factory) {
   }
   $('save').addEventListener('click', () => download(new Blob([script()], { type: 'text/plain' }), 'keys'));
   $('gif').addEventListener('click', async () => {
-    const frames = Math.min(presents - ORVALIN_START, watch ? ORVALIN_GIF_WATCHED : ORVALIN_GIF_FRAMES);
-    if (!instance || frames < 1) return notice('Nothing shown yet to make a GIF of');
+    const shown = presents - ORVALIN_START;
+    if (!instance || shown < 1) return notice('Nothing shown yet to make a GIF of');
     const program = await instance, began = performance.now();
-    program._web_gif(frames);
+    const frames = program._web_gif(watch ? shown : Math.min(shown, ORVALIN_GIF_FRAMES));
     if (probe && probe.gif) probe.gif(performance.now() - began);
     if (!gif_made || !gif_made.length) return notice('Nothing shown yet to make a GIF of');
     download(new Blob([gif_made], { type: 'image/gif' }), 'gif');

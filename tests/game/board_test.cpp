@@ -55,6 +55,8 @@ TEST(Board, CellsOutsideReadOccupiedExceptAbove) {
   // Nothing is stored outside, and only the low byte inside.
   EXPECT_EQ(board_cells(), "3,0 9,17");
   EXPECT_EQ(board_get(9, 17), 0xFF);
+  for (int row : {-1, BOARD_ROWS}) board_row_collapse(row);
+  EXPECT_EQ(board_cells(), "3,0 9,17") << "a row outside collapses nothing";
 }
 
 // Moves from the spawn place: L and R move, U turns, D falls.

@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "blitter/sprite.h"
+#include "host/gif.h"
 #include "host/headless/headless.h"
 #include "host/host.h"
 #include "machine/machine.h"
 #include "machine/palette.h"
 #include "tools/common/cli.h"
-#include "host/gif.h"
 #ifdef QUADRILLO_HAVE_PNG
 #include "tools/common/png_io.h"
 #endif
