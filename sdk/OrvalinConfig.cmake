@@ -29,5 +29,4 @@ if(WIN32)  # Windows' own BCrypt hashes the frames there, and a program gets a z
 else()
   find_dependency(OpenSSL COMPONENTS Crypto)
 endif()
-find_dependency(GIF)
 include(${CMAKE_CURRENT_LIST_DIR}/OrvalinTargets.cmake)
