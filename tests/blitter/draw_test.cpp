@@ -28,6 +28,7 @@ const struct TestSprite { int w, h; int32_t mode, key; int (*rule)(int i, int j)
      }},
     {33, 5, COLOUR_MODE_INTERLEAVED, 5, [](int i, int j) { return (i * 7 + j * 3 + (i * j) / 5) & 15; }},
     {7, 9, COLOUR_MODE_LUMA, 15, [](int i, int j) { return (i * 5 + j * 11) & 15; }},  // key byte 0xFF in variant 5
+    {2, 3, COLOUR_MODE_LUMA, 0, [](int i, int j) { return i * 7 + j + 1; }},  // two columns: not one spread
 };
 
 struct Draw { int sprite; int32_t variant, x, y, hsize, vsize, tilt, stretch; bool keyed; };  // sprite -1: none
@@ -105,6 +106,7 @@ const struct WorkedDraw { Draw draw; uint32_t cycles; bool overflow; Source (*sh
     {{0, 0, px(10) + 0x8000, px(10), 0x80, ONE, 0, 0, false}, 25 + 8 * 16, true, [](int c, int r) { return Source{c == 10 ? 0 : -1, r - 10}; }},
     // Only the variant's low 4 bits count; keyed draws skip the key pixels.
     {{0, 16, px(10), px(10), ONE, ONE, 0, 0, true}, 209, false, [](int c, int r) { return Source{c - 10, r - 10}; }},
+    {{6, 0, px(30), px(40), px(3), ONE, 0, 0, false}, 25 + 3 * 21, false, [](int c, int r) { return Source{c / 3 - 10, r - 40}; }},
     // A pixel filling the screen.
     {{1, 7, 0, 0, px(320), px(240), 0, 0, false}, 80425, false, [](int, int) { return Source{0, 0}; }},
     // 512 x 512, down to its last pixel: 25 + 512 rows of 15 + 512.
