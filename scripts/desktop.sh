@@ -6,6 +6,11 @@ desktop_dir=$(mktemp -d /tmp/quadrillo-desktop.XXXXXX)
 desktop_pids=()
 
 desktop_stop() {
+  local status=$?
+  # A failed test shows what the X server said (it is quiet when all is well).
+  if [ "$status" != 0 ] && [ -s "$desktop_dir/xvfb.log" ]; then
+    echo "desktop: the X server's log:"; tail -n 20 "$desktop_dir/xvfb.log"
+  fi
   for pid in "${desktop_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${desktop_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   rm -rf "$desktop_dir"
