@@ -138,6 +138,7 @@ TEST(Chip, NoiseIsTheFirstDrawsOfTheGeneratorOnEveryChannel) {
   EXPECT_EQ(std::vector<int>(table.begin() + 1020, table.end()), (std::vector<int>{1, 0, 1, 0}));
   EXPECT_EQ(std::count(table.begin(), table.end(), 1), 530);
   EXPECT_GT(edges(play({{6, 0}, {7, 0x37}, {8, 15}}, 1000)), 300);
+  EXPECT_EQ(edges(play({{7, 0x37}, {8, 15}}, 1000)), 0) << "a new start: no period written, no noise step";
 }
 
 }  // namespace
