@@ -57,6 +57,8 @@ TEST(Board, CellsOutsideReadOccupiedExceptAbove) {
   EXPECT_EQ(board_get(9, 17), 0xFF);
   for (int row : {-1, BOARD_ROWS}) board_row_collapse(row);
   EXPECT_EQ(board_cells(), "3,0 9,17") << "a row outside collapses nothing";
+  board_row_collapse(0);
+  EXPECT_EQ(board_cells(), "9,17") << "the top row collapses to empty";
 }
 
 // Moves from the spawn place: L and R move, U turns, D falls.
