@@ -55,6 +55,7 @@ TEST(Pump, CatchUpDropsEventsOlderThanABufferAlsoAcrossTheClockWrap) {
   const std::vector<Row> rows = {
       {early, {600, 550, 100}, {{0, 10}, {450, 15}}},
       {early, {400, 350, 100}, {{0, 0}, {176, 5}, {226, 10}, {476, 15}}},
+      {early, {512, 350, 100}, {{0, 0}, {64, 5}, {226, 10}, {476, 15}}},  // a buffer old: in time
       {wrap, {600, 550, 100}, {{0, 10}, {450, 15}}},
       {wrap, {400, 350, 100}, {{0, 0}, {176, 5}, {226, 10}, {476, 15}}},
   };
