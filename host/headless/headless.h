@@ -51,6 +51,10 @@ void headless_timer_burst(uint32_t ticks);
 // Milliseconds the machine has rested (its virtual time).
 uint64_t headless_rested_ms();
 
+// Bitmaps made and not yet destroyed: none once the machine has shut down,
+// unless the runtime leaked one.
+int32_t headless_bitmaps_live();
+
 // Ends the sound: the samples already owed by the machine's time up to now
 // are still delivered (in the next buffer the stream hands out, at the
 // latest at machine_shutdown), and none after them. A replay's sound ends

@@ -21,6 +21,7 @@ uint64_t rested_ms;       // virtual time: the rests taken so far
 uint32_t extra_ticks;     // ticks delivered in bursts
 bool     display_change_pending;  // headless_display_change was called ...
 int32_t  display_changed_to;      // ... for this kind of mode
+int32_t  bitmaps_live;            // made and not yet destroyed
 
 }  // namespace
 
@@ -39,6 +40,7 @@ void headless_display_change(int32_t fullscreen) {
   display_changed_to = fullscreen ? -1 : 0;
 }
 uint64_t headless_rested_ms() { return rested_ms; }
+int32_t headless_bitmaps_live() { return bitmaps_live; }
 
 int32_t host_start() {
   started = true;
@@ -48,9 +50,16 @@ int32_t host_start() {
 const char* host_error() { return ""; }
 int* host_errno() { return started ? &errno : nullptr; }
 
-HostBitmap* host_bitmap_create(int32_t width, int32_t height) { return host_memory_bitmap(width, height); }
+HostBitmap* host_bitmap_create(int32_t width, int32_t height) {
+  HostBitmap* bitmap = host_memory_bitmap(width, height);
+  bitmaps_live += bitmap != nullptr;
+  return bitmap;
+}
 
-void host_bitmap_destroy(HostBitmap* bitmap) { std::free(bitmap); }
+void host_bitmap_destroy(HostBitmap* bitmap) {
+  bitmaps_live -= bitmap != nullptr;
+  std::free(bitmap);
+}
 
 void host_bitmap_clear(HostBitmap* bitmap, uint8_t colour) { host_memory_clear(bitmap, colour); }
 

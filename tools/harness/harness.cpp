@@ -97,7 +97,7 @@ const char HELP[] =
     "be written, the program ends before frame N (with --frames) or with a\n"
     "status other than 0,\n"
     "or differs from the golden replay of --golden, or its Sprites have not given back all of the 65536 bytes of sprite memory\n"
-    "at shut-down, or the sound would pass the 4 GiB a WAV file can hold, 2 on\n"
+    "at shut-down or the runtime has not freed its bitmaps, or the sound would pass the 4 GiB a WAV file can hold, 2 on\n"
     "a wrong command line.\n";
 
 const CliOption OPTIONS[] = {
@@ -386,6 +386,12 @@ int harness_run(const HarnessProgram& program, int argc, char** argv) {
     written = false;
     fail(CLI_FAILED, "sprite memory at shut-down is " + std::to_string(sprite_memory_free()) +
                          " bytes, not " + std::to_string(SPRITE_MEMORY_SIZE));
+  }
+  // The machine's own bitmaps (the Sprites' variants, the back buffers) are
+  // all freed by now: one still held is a leak of the runtime's.
+  if (headless_bitmaps_live() != 0) {
+    written = false;
+    fail(CLI_FAILED, std::to_string(headless_bitmaps_live()) + " bitmaps not freed at shut-down");
   }
   if (run.gif_file) {
     gif_close(run.gif);
