@@ -115,6 +115,7 @@ TEST(Picture, ReadsTheTopNibblesOfSizesUpTo512) {
   EXPECT_EQ(pixels[511] * 16 + pixels[512], 0xA0) << "the top nibble, and no more than asked";
   EXPECT_EQ(picture_read(path.c_str(), 1, 512, -1, pixels.data()), -1);
   EXPECT_EQ(pixels[0], 15 - 0xA);
+  EXPECT_EQ(picture_read(path.c_str(), 5, 0, 0, pixels.data()), -1) << "an empty picture, as an empty Sprite";
   EXPECT_EQ(picture_read(path.c_str(), 513, 1, 0, pixels.data()) | picture_read(path.c_str(), 2, 512, 0, pixels.data()), 0)
       << "too wide, or more than the file holds";
 }
