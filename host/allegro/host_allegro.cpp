@@ -76,6 +76,22 @@ int32_t host_start() {
     // No system driver at all (no X server to talk to): Allegro's keyboard
     // start-up would crash, and no graphics mode could be set anyway.
     remember_error();
+#ifdef HOST_ALLEGRO_X11
+    // Allegro has no words when its X driver cannot start: say whether the
+    // display itself could be reached, so that the player (and whoever reads
+    // the report) knows which side failed.
+    const char* name = std::getenv("DISPLAY");
+    if (!error_text[0] && (!name || !*name)) {
+      std::snprintf(error_text, sizeof error_text, "DISPLAY is not set");
+    } else if (!error_text[0]) {
+      Display* display = XOpenDisplay(nullptr);
+      std::snprintf(error_text, sizeof error_text,
+                    display ? "the X display %s answers, but Allegro's X driver did not start"
+                            : "the X display %s could not be reached",
+                    name);
+      if (display) XCloseDisplay(display);
+    }
+#endif
     return 0;
   }
 #ifdef HOST_ALLEGRO_X11
