@@ -39,18 +39,18 @@ constexpr uint32_t GLYPH_CYCLES = 7 * 60 + 8 * (6 + 2 + 3 + 11 + 0 + 36 + 6) + 1
 constexpr int32_t GLYPH_BYTES = 4 + 1 + 3 + 6 + 0 + 3;
 
 // The glyphs of `text` drawn keyed at natural size from the top-left corner
-// on a back buffer of 0xEE, in variant 4: the bytes of the first `width`
+// on a back buffer of 0xEE, in `variant`: the bytes of the first `width`
 // columns of rows 0..5, row by row.
-Bytes drawn(const char* text, int width) {
+Bytes drawn(const char* text, int width, int variant = 4) {
   clear_back_buffer(0xEE);
-  text_draw(0, 0, 4, "%s", text);
+  text_draw(0, 0, variant, "%s", text);
   Bytes out;
   for (int r = 0; r < 6; ++r)
     for (int c = 0; c < width; ++c) out.push_back(test_pixel(c, r));
   return out;
 }
 
-uint8_t lit(int p) { return p < 0 ? 0xEE : colour_encode(COLOUR_MODE_LUMA, uint32_t(p), 4); }
+uint8_t lit(int p, uint32_t variant = 4) { return p < 0 ? 0xEE : colour_encode(COLOUR_MODE_LUMA, uint32_t(p), variant); }
 
 }  // namespace
 
@@ -70,6 +70,8 @@ TEST(Bank, LoadsEveryRecordDrawsAndMeasuresText) {
                                          lit(4), lit(5), lit(6), lit(4), lit(5), lit(6), lit(-1)} + Bytes(28, 0xEE)));
   EXPECT_EQ(machine_total_cycles() - before, 2 * (25 + 2 * 18)) << "an empty slot costs nothing";
   EXPECT_EQ(drawn("P", 3), (Bytes{lit(9), lit(9), lit(-1), lit(9), lit(9), lit(-1), lit(9), lit(9), lit(-1)} + Bytes(9, 0xEE)));
+  const Bytes zero = drawn("PPPP", 8, 0);
+  EXPECT_EQ(Bytes(zero.begin(), zero.begin() + 8), Bytes(8, lit(9, 0))) << "variant 0, not a random one";
 }
 
 TEST(Bank, FreeAndFailedLoadsEmptyTheBankAndKeepTheWidths) {

@@ -107,6 +107,10 @@ const struct WorkedDraw { Draw draw; uint32_t cycles; bool overflow; Source (*sh
     // Only the variant's low 4 bits count; keyed draws skip the key pixels.
     {{0, 16, px(10), px(10), ONE, ONE, 0, 0, true}, 209, false, [](int c, int r) { return Source{c - 10, r - 10}; }},
     {{6, 0, px(30), px(40), px(3), ONE, 0, 0, false}, 25 + 3 * 21, false, [](int c, int r) { return Source{c / 3 - 10, r - 40}; }},
+    {{6, 0, px(30) + ONE / 2, px(40), px(4), ONE, 0, 0, false}, 25 + 3 * 23, false, [](int c, int r) { return Source{c < 30 ? -1 : (c - 30) / 4, r - 40}; }},
+    // Stretched from mirrored through nothing (no error) to natural size.
+    {{6, 0, px(30), px(40) + ONE / 2, -ONE, ONE, 0, ONE, false}, 25 + 3 * 15 + 4, false,
+     [](int c, int r) { return Source{r == 40 ? 29 - c : r == 42 ? c - 30 : -1, r - 40}; }},
     // A pixel filling the screen.
     {{1, 7, 0, 0, px(320), px(240), 0, 0, false}, 80425, false, [](int, int) { return Source{0, 0}; }},
     // 512 x 512, down to its last pixel: 25 + 512 rows of 15 + 512.
