@@ -18,8 +18,13 @@ desktop_stop() {
 trap desktop_stop EXIT
 
 desktop_start_x() {
+  # -noreset: an X server resets itself when its last client leaves, and one
+  # that connects during the reset has its connection dropped (Allegro's X
+  # driver then fails to start, with no words). A desktop always has its
+  # window manager connected; here the tests' programs come and go, with no
+  # client between one and the next.
   exec 3> "$desktop_dir/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$desktop_dir/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset > "$desktop_dir/xvfb.log" 2>&1 &
   desktop_pids+=($!)
   exec 3>&-
   for _ in $(seq 100); do [ -s "$desktop_dir/display" ] && break; sleep 0.1; done
